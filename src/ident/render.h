@@ -1,0 +1,95 @@
+#pragma once
+// Identifier rendering: decimal, unchanged (hex) and through an operator
+// template, plus the state of the identifier panel on the reading page.
+//
+// Identifiers and templates are byte strings: an identifier holds the bytes the
+// reader sent (normally hex digits), a template is ASCII text as typed in the
+// template editor. Nothing here checks or changes their encoding.
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace terva::ident {
+
+// View modes of the reading page.
+inline constexpr int kViewDec = 1;
+inline constexpr int kViewHex = 2;
+inline constexpr int kViewCst = 3;
+
+// The text a template renders to when it is malformed.
+inline constexpr std::string_view kTemplateError = "error";
+
+// hextoint of the identifier (first 16 characters) as an unsigned decimal
+// number, "0" for zero.
+std::string renderDecimal(std::string_view id);
+
+// Renders the identifier through the template language:
+//   n11 … n82  single hex digits of the identifier counted from its right end
+//              (nXY: byte X from the right, Y = 1 low digit, 2 high digit);
+//   b1 … b8    bytes, two digits each (b1 = last two characters);
+//   decW(HEX)  HEX digits (upper case, at most 16) as a decimal number padded
+//              with "0" to width W (dec( = width 0, dec5( = 5, dec18( = 18).
+// Only the last 16 characters of the identifier are used; missing digits are
+// "0". Returns "error" for a malformed conversion: a character other than
+// 0-9/A-F between "(" and ")", more than 16 digits, or no closing ")".
+std::string cstuid(std::string_view id, std::string_view tmpl);
+
+// 1 decimal, 2 unchanged, 3 through the template; any other mode renders as 1.
+std::string renderIdentifier(int viewMode, std::string_view id, std::string_view activeTemplate);
+
+// The identifier panel: view mode chosen by the operator, the text shown in the
+// identifier label and the mode that text was rendered in, and the active
+// template. The window mirrors these into its widgets.
+class IdentDisplay {
+ public:
+  // Renders a newly read identifier in the current view mode, shows it and
+  // records the view mode as the shown mode. Returns the shown text.
+  const std::string& show(std::string_view id);
+
+  // DEC chosen: a text shown in HEX is converted to decimal (hextoint) and the
+  // shown mode becomes 1; the view mode becomes 1.
+  void chooseDec();
+  // HEX chosen: a text shown in DEC is read as an unsigned 64-bit decimal
+  // number and shown in upper-case hex without leading zeros (shown mode 2);
+  // text that cannot be read so (not a number, too large) is left as it is,
+  // still in shown mode 1. The view mode becomes 2.
+  void chooseHex();
+
+  // True when choosing CST opens the template editor (view mode not yet 3);
+  // choosing CST in view mode 3 does nothing.
+  bool cstOpensEditor() const { return viewMode_ != kViewCst; }
+  // Sample identifier the template editor starts with: "1A2B3C"; the label
+  // text when shown in HEX; when shown in DEC, the label read as a signed
+  // 64-bit decimal number (1715004 if unreadable) in hex without leading zeros
+  // ("0" for zero; negative numbers as their 16-digit two's complement).
+  std::string editorSample() const;
+  // After the template editor has closed: CST when a template is active,
+  // otherwise DEC (with its conversion of the label).
+  void cstEditorClosed();
+
+  // Template adopted in the editor ("Использовать шаблон").
+  void setActiveTemplate(std::string tmpl) { activeTemplate_ = std::move(tmpl); }
+  // View mode restored from the settings ("1" or "2"; "3" goes through
+  // startupTemplate). Values other than 1, 2, 3 select DEC.
+  void setViewMode(int mode);
+  // Start-up with view mode 3 and the saved template: an empty template keeps
+  // CST with no template; a template that renders "FF" as exactly "error" is
+  // dropped and DEC is chosen; any other becomes active in CST. Returns
+  // whether CST is kept.
+  bool startupTemplate(const std::string& tmpl);
+
+  int viewMode() const { return viewMode_; }
+  int shownMode() const { return shownMode_; }
+  const std::string& labelText() const { return label_; }
+  const std::string& activeTemplate() const { return activeTemplate_; }
+  // What to save as "template" at close: the active template in CST, else "".
+  std::string templateToSave() const { return viewMode_ == kViewCst ? activeTemplate_ : std::string(); }
+
+ private:
+  int viewMode_ = kViewDec;
+  int shownMode_ = 0;
+  std::string label_ = "0";
+  std::string activeTemplate_;
+};
+
+}  // namespace terva::ident

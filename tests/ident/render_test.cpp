@@ -1,0 +1,268 @@
+#include "ident/render.h"
+
+#include "protocol/hextext.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+namespace terva::ident {
+namespace {
+
+constexpr const char* kExample =
+    "UID = dec3(n32n31)-dec5(n22n21n12n11) = dec3(b3)-dec5(b2b1) = b4b3b2b1 = dec18(b4b3b2b1)";
+
+struct CstCase {
+  const char* name;
+  std::string id;
+  std::string tmpl;
+  std::string expected;
+};
+
+TEST(IdentCstuid, RendersTemplates) {
+  const CstCase cases[] = {
+      // The language's worked examples.
+      {"example", "1A2B3C", kExample, "UID = 026-11068 = 026-11068 = 001A2B3C = 000000000001715004"},
+      {"example FF", "FF", kExample, "UID = 000-00255 = 000-00255 = 000000FF = 000000000000000255"},
+      {"bytes", "1A2B3C", "b3b2b1", "1A2B3C"},
+      {"dec no width", "1A2B3C", "dec(b2b1)", "11068"},
+      {"dec one digit width", "1A2B3C", "dec8(b3)", "00000026"},
+      {"dec two digit width", "1A2B3C", "dec10(b3b2b1)", "0001715004"},
+      {"nibble", "1A2B3C", "dec(n31)", "10"},
+      {"no digits", "1A2B3C", "dec3()", ""},
+      {"upper-case DEC is text", "1A2B3C", "DEC(b1)", "DEC(3C)"},
+      {"B1 is digits, not a byte", "1A2B3C", "dec(B1)", "177"},
+      {"lower-case digits", "1a2b3c", "dec(b1)", "error"},
+      {"17 digits", "1A2B3C", "dec00(11112222333344445)", "error"},
+      // Plain text and empty templates.
+      {"no references", "1A2B3C", "Card: (x) [y] de(", "Card: (x) [y] de("},
+      {"no references, other id", "FF", "Card: (x) [y] de(", "Card: (x) [y] de("},
+      {"empty template", "1A2B3C", "", ""},
+      {"head at the end stays normalised", "1A2B3C", "id b1 dec(", "id 3C dec00("},
+      {"decK( at the end", "1A2B3C", "dec7(", "dec07("},
+      // Identifier characters are taken as they are, from the right end.
+      {"last 16 of 20", "1234000000000000ABCD", "b8b7b6b5b4b3b2b1", "000000000000ABCD"},
+      {"case kept", "1a2b3c", "b1 n12n11", "3c 3c"},
+      {"lower-case b from a byte read as a reference", "1a2b3c", "b3b2b1", "1a21ac"},
+      {"short id pads 00", "C", "b2b1 n12", "000C 0"},
+      // Replacements see what earlier steps made.
+      {"byte makes no nibble name", "1A2B3C", "n1b1", "n13C"},
+      {"byte value renamed by later byte step", "b2", "b1", "00"},
+      {"head built by the identifier", "d0000(", "n32n31n22n21n12n11)", ""},
+      {"head built by the identifier, nothing after", "d0000(", "n32n31n22n21n12n11", "d0000("},
+      // Conversion heads: "d", any four characters, "(".
+      {"width from any head", "1A2B3C", "dxy12(F)", "000000000015"},
+      {"width not a number", "1A2B3C", "dxyz5(10)", "16"},
+      {"signed width", "1A2B3C", "dab+3(F) dab-3(F)", "015 15"},
+      {"three characters is no head", "1A2B3C", "decX(1)", "decX(1)"},
+      {"value never cut", "1A2B3C", "dec2(FFFF)", "65535"},
+      {"16 digits", "1A2B3C", "dec(FFFFFFFFFFFFFFFF)", "18446744073709551615"},
+      {"width 99", "1A2B3C", "dec99(1)", std::string(98, '0') + "1"},
+      {"every occurrence at once", "1A2B3C", "dec(b1)+dec(b1)=dec2(b1)", "60+60=60"},
+      // Later occurrences are replaced before the text between is looked at:
+      // the lone "d" never joins the second occurrence into a longer head.
+      {"replace-all before rescanning", "1A2B3C", "d(((((5)dd(((((5)", "5d5"},
+      {"new head left of a removed one", "1A2B3C", "dxxxxdec()(5)", "5"},
+      // Malformed conversions.
+      {"no closing parenthesis", "1A2B3C", "x dec(b2b1", "error"},
+      {"no closing parenthesis, invalid digit", "1A2B3C", "dec(12G", "error"},
+      {"foreign character", "1A2B3C", "ok dec(1G) ok", "error"},
+      {"blank inside", "1A2B3C", "dec(1 2)", "error"},
+      {"nested conversion", "1A2B3C", "dec(dec(1))", "error"},
+      {"error after good conversions", "1A2B3C", "dec(b1) dec(x)", "error"},
+  };
+  for (const CstCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(cstuid(c.id, c.tmpl), c.expected);
+  }
+}
+
+// Thousands of distinct conversions, each padded wide: the text grows to
+// hundreds of KB and every conversion is a round of its own.
+TEST(IdentCstuid, LongTemplateRendersQuickly) {
+  std::string tmpl;
+  std::string expected;
+  for (int k = 0; k < 1000; ++k) {
+    const std::string hex = terva::toHexString(static_cast<unsigned>(k));
+    tmpl += "dec99(" + hex + ")d";
+    const std::string dec = std::to_string(k);
+    expected += std::string(99 - dec.size(), '0') + dec + "d";
+  }
+  ASSERT_GT(tmpl.size(), 8000u);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(cstuid("1A2B3C", tmpl), expected);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+TEST(IdentRender, DecimalAndViewModes) {
+  EXPECT_EQ(renderDecimal("1A2B3C"), "1715004");
+  EXPECT_EQ(renderDecimal("1a2b3c"), "1715004");
+  EXPECT_EQ(renderDecimal(""), "0");
+  EXPECT_EQ(renderDecimal("0000"), "0");
+  EXPECT_EQ(renderDecimal("FFFFFFFFFFFFFFFF"), "18446744073709551615");
+  // Only the first 16 characters count.
+  EXPECT_EQ(renderDecimal("1234000000000000ABCD"), "1311673391471656960");
+
+  EXPECT_EQ(renderIdentifier(kViewDec, "1A2B3C", "b1"), "1715004");
+  EXPECT_EQ(renderIdentifier(kViewHex, "1A2B3C", "b1"), "1A2B3C");
+  EXPECT_EQ(renderIdentifier(kViewCst, "1A2B3C", "b1"), "3C");
+  EXPECT_EQ(renderIdentifier(kViewCst, "1A2B3C", ""), "");
+  EXPECT_EQ(renderIdentifier(0, "1A2B3C", "b1"), "1715004");
+}
+
+TEST(IdentDisplay, StartsInDecWithZero) {
+  IdentDisplay d;
+  EXPECT_EQ(d.viewMode(), kViewDec);
+  EXPECT_EQ(d.shownMode(), 0);
+  EXPECT_EQ(d.labelText(), "0");
+  EXPECT_EQ(d.activeTemplate(), "");
+  // Nothing shown yet: neither conversion touches the label.
+  d.chooseHex();
+  EXPECT_EQ(d.labelText(), "0");
+  EXPECT_EQ(d.shownMode(), 0);
+  EXPECT_EQ(d.viewMode(), kViewHex);
+}
+
+TEST(IdentDisplay, ShowRendersInViewModeAndRecordsIt) {
+  IdentDisplay d;
+  EXPECT_EQ(d.show("1A2B3C"), "1715004");
+  EXPECT_EQ(d.shownMode(), kViewDec);
+  d.chooseHex();
+  EXPECT_EQ(d.show("1A2B3C"), "1A2B3C");
+  EXPECT_EQ(d.shownMode(), kViewHex);
+  d.setActiveTemplate("<b2b1>");
+  d.cstEditorClosed();
+  EXPECT_EQ(d.show("1A2B3C"), "<2B3C>");
+  EXPECT_EQ(d.shownMode(), kViewCst);
+  EXPECT_EQ(d.labelText(), "<2B3C>");
+}
+
+TEST(IdentDisplay, DecHexRoundTripDropsLeadingZeros) {
+  IdentDisplay d;
+  d.chooseHex();
+  d.show("00A1");
+  EXPECT_EQ(d.labelText(), "00A1");
+  d.chooseDec();
+  EXPECT_EQ(d.labelText(), "161");
+  EXPECT_EQ(d.shownMode(), kViewDec);
+  EXPECT_EQ(d.viewMode(), kViewDec);
+  d.chooseHex();
+  EXPECT_EQ(d.labelText(), "A1");
+  EXPECT_EQ(d.shownMode(), kViewHex);
+  EXPECT_EQ(d.viewMode(), kViewHex);
+}
+
+TEST(IdentDisplay, HexOfLargestDecimal) {
+  IdentDisplay d;
+  d.show("FFFFFFFFFFFFFFFF");
+  EXPECT_EQ(d.labelText(), "18446744073709551615");
+  d.chooseHex();
+  EXPECT_EQ(d.labelText(), "FFFFFFFFFFFFFFFF");
+  d.chooseDec();
+  EXPECT_EQ(d.labelText(), "18446744073709551615");
+}
+
+TEST(IdentDisplay, TemplateTextIsNeverConverted) {
+  IdentDisplay d;
+  d.setActiveTemplate("dec(b1)");
+  d.cstEditorClosed();
+  d.show("1A2B3C");
+  EXPECT_EQ(d.labelText(), "60");
+  d.chooseHex();
+  EXPECT_EQ(d.labelText(), "60");
+  EXPECT_EQ(d.viewMode(), kViewHex);
+  d.chooseDec();
+  EXPECT_EQ(d.labelText(), "60");
+  EXPECT_EQ(d.shownMode(), kViewCst);
+  EXPECT_EQ(d.viewMode(), kViewDec);
+}
+
+TEST(IdentDisplay, EditorSample) {
+  struct Case {
+    const char* name;
+    int viewMode;  // 0: nothing shown
+    const char* id;
+    const char* sample;
+  };
+  const Case cases[] = {
+      {"nothing shown", 0, "", "1A2B3C"},
+      {"hex label as it is", kViewHex, "00a1", "00a1"},
+      {"decimal label", kViewDec, "1A2B3C", "1A2B3C"},
+      {"decimal drops leading zeros", kViewDec, "00A1", "A1"},
+      {"decimal zero", kViewDec, "0000", "0"},
+      {"decimal beyond signed 64-bit", kViewDec, "FFFFFFFFFFFFFFFF", "1A2B3C"},
+      {"template text", kViewCst, "1A2B3C", "1A2B3C"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    IdentDisplay d;
+    if (c.viewMode != 0) {
+      d.setActiveTemplate("x");
+      d.setViewMode(c.viewMode);
+      d.show(c.id);
+    }
+    EXPECT_EQ(d.editorSample(), c.sample);
+  }
+}
+
+TEST(IdentDisplay, EditorClosing) {
+  IdentDisplay d;
+  EXPECT_TRUE(d.cstOpensEditor());
+  d.chooseHex();
+  d.show("00A1");
+  // Closed without a template: DEC, with its conversion.
+  d.cstEditorClosed();
+  EXPECT_EQ(d.viewMode(), kViewDec);
+  EXPECT_EQ(d.labelText(), "161");
+  EXPECT_EQ(d.templateToSave(), "");
+
+  d.setActiveTemplate("b1");
+  d.cstEditorClosed();
+  EXPECT_EQ(d.viewMode(), kViewCst);
+  EXPECT_EQ(d.labelText(), "161");
+  EXPECT_FALSE(d.cstOpensEditor());
+  EXPECT_EQ(d.templateToSave(), "b1");
+
+  // The template stays active but is saved only while CST is chosen.
+  d.chooseHex();
+  EXPECT_EQ(d.activeTemplate(), "b1");
+  EXPECT_EQ(d.templateToSave(), "");
+}
+
+TEST(IdentDisplay, StartupTemplateTrial) {
+  struct Case {
+    const char* name;
+    const char* tmpl;
+    bool kept;
+  };
+  const Case cases[] = {
+      {"empty keeps CST", "", true},
+      {"renders FF", "ID dec3(b1)", true},
+      {"invalid digit", "dec(x) is not dec", false},
+      {"unclosed conversion", "dec(b1", false},
+      {"renders error as text", "error", false},
+      {"error inside a longer result", "error!", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    IdentDisplay d;
+    EXPECT_EQ(d.startupTemplate(c.tmpl), c.kept);
+    EXPECT_EQ(d.viewMode(), c.kept ? kViewCst : kViewDec);
+    EXPECT_EQ(d.activeTemplate(), c.kept ? c.tmpl : "");
+    EXPECT_EQ(d.templateToSave(), c.kept ? c.tmpl : "");
+  }
+}
+
+TEST(IdentDisplay, SetViewModeFallsBackToDec) {
+  const int modes[][2] = {{1, 1}, {2, 2}, {3, 3}, {0, 1}, {4, 1}, {-1, 1}};
+  for (const auto& m : modes) {
+    SCOPED_TRACE(m[0]);
+    IdentDisplay d;
+    d.setViewMode(m[0]);
+    EXPECT_EQ(d.viewMode(), m[1]);
+  }
+}
+
+}  // namespace
+}  // namespace terva::ident
