@@ -1,0 +1,301 @@
+#include "app/inifile.h"
+
+#include <cerrno>
+#include <fstream>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+#include <system_error>
+#include <vector>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace terva::app {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+
+std::string_view trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
+char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool sameName(std::string_view a, std::string_view b) {
+  a = trim(a);
+  b = trim(b);
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+  }
+  return true;
+}
+
+bool hasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
+
+// The file split into lines without their endings, plus what is needed to put
+// it back together the same way.
+struct Document {
+  bool bom = false;
+  std::string eol = "\n";
+  bool finalEol = true;
+  std::vector<std::string> lines;
+};
+
+Document parse(std::string_view text) {
+  Document d;
+  if (text.substr(0, kBom.size()) == kBom) {
+    d.bom = true;
+    text.remove_prefix(kBom.size());
+  }
+  const auto firstNl = text.find('\n');
+  if (firstNl != std::string_view::npos && firstNl > 0 && text[firstNl - 1] == '\r') d.eol = "\r\n";
+  d.finalEol = text.empty() || text.back() == '\n';
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    auto nl = text.find('\n', pos);
+    const bool last = nl == std::string_view::npos;
+    if (last) nl = text.size();
+    std::string_view line = text.substr(pos, nl - pos);
+    if (!last && !line.empty() && line.back() == '\r') line.remove_suffix(1);
+    d.lines.emplace_back(line);
+    pos = nl + 1;
+  }
+  return d;
+}
+
+std::string serialize(const Document& d) {
+  std::string out;
+  if (d.bom) out += kBom;
+  for (std::size_t i = 0; i < d.lines.size(); ++i) {
+    if (i > 0) out += d.eol;
+    out += d.lines[i];
+  }
+  if (d.finalEol && !d.lines.empty()) out += d.eol;
+  return out;
+}
+
+enum class LineKind { Blank, Comment, Section, Key, Other };
+
+struct LineInfo {
+  LineKind kind = LineKind::Other;
+  std::string_view name;   // section or key name, trimmed
+  std::size_t eq = 0;      // position of the first '=' of a key line
+};
+
+LineInfo classify(std::string_view line) {
+  const auto t = trim(line);
+  if (t.empty()) return {LineKind::Blank, {}, 0};
+  if (t.front() == ';' || t.front() == '#') return {LineKind::Comment, {}, 0};
+  if (t.front() == '[') {
+    const auto close = t.find(']');
+    if (close != std::string_view::npos) return {LineKind::Section, trim(t.substr(1, close - 1)), 0};
+    return {LineKind::Other, {}, 0};
+  }
+  const auto eq = line.find('=');
+  if (eq != std::string_view::npos) return {LineKind::Key, trim(line.substr(0, eq)), eq};
+  return {LineKind::Other, {}, 0};
+}
+
+// Reads the whole file; returns 0 or the errno of the failure.
+int readAll(const fs::path& path, std::string& out) {
+  errno = 0;
+  std::ifstream in(path, std::ios::binary);
+  if (!in.is_open()) return errno != 0 ? errno : EIO;
+  std::ostringstream buf;
+  buf << in.rdbuf();
+  if (in.bad()) return EIO;
+  out = std::move(buf).str();
+  // A folder opens fine as a stream on some systems but reads nothing.
+  std::error_code ec;
+  if (fs::is_directory(path, ec)) return EISDIR;
+  return 0;
+}
+
+[[noreturn]] void fail(int err, const std::string& what, const fs::path& path) {
+  throw std::system_error(err, std::generic_category(), what + " " + path.string());
+}
+
+#ifndef _WIN32
+
+std::string randomSuffix() {
+  static thread_local std::mt19937_64 gen{std::random_device{}()};
+  static constexpr char digits[] = "0123456789abcdef";
+  std::string s(12, '0');
+  auto v = gen();
+  for (char& c : s) {
+    c = digits[v & 0xF];
+    v >>= 4;
+  }
+  return s;
+}
+
+// Writes data to a fresh temporary file beside target, flushes it to disk and
+// renames it over target. mode, when given, becomes the new file's permission
+// bits; otherwise the process umask decides.
+void replaceFile(const fs::path& target, const std::string& data, std::optional<unsigned> mode) {
+  const fs::path dir = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+  fs::path tmp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    tmp = dir / ("." + target.filename().string() + ".tmp-" + randomSuffix());
+    fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) fail(errno, "cannot create a temporary file in", dir);
+  }
+  if (fd < 0) fail(EEXIST, "cannot create a temporary file in", dir);
+
+  auto abandon = [&](int err, const char* what) {
+    if (fd >= 0) ::close(fd);
+    ::unlink(tmp.c_str());
+    fail(err, what, target);
+  };
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const auto n = ::write(fd, data.data() + done, data.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      abandon(errno, "cannot write");
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  if (mode && ::fchmod(fd, static_cast<mode_t>(*mode)) != 0) abandon(errno, "cannot set the permissions of");
+  if (::fsync(fd) != 0) abandon(errno, "cannot flush");
+  const int closed = ::close(fd);
+  fd = -1;
+  if (closed != 0) abandon(errno, "cannot write");
+  if (::rename(tmp.c_str(), target.c_str()) != 0) abandon(errno, "cannot replace");
+
+  // Make the rename itself durable; a failure here loses nothing already written.
+  const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    ::fsync(dirFd);
+    ::close(dirFd);
+  }
+}
+
+#else
+
+void replaceFile(const fs::path& target, const std::string& data, std::optional<unsigned>) {
+  fs::path tmp = target;
+  tmp += ".tmp";
+  {
+    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+    out << data;
+    out.flush();
+    if (!out) {
+      std::error_code ec;
+      fs::remove(tmp, ec);
+      fail(EIO, "cannot write", target);
+    }
+  }
+  std::error_code ec;
+  fs::rename(tmp, target, ec);
+  if (ec) {
+    fs::remove(tmp, ec);
+    fail(EIO, "cannot replace", target);
+  }
+}
+
+#endif
+
+}  // namespace
+
+IniFile::IniFile(fs::path path) : path_(std::move(path)) {}
+
+std::string IniFile::read(std::string_view section, std::string_view key, std::string_view def) const {
+  std::string text;
+  if (readAll(path_, text) != 0) return std::string(def);
+  const Document d = parse(text);
+  bool inSection = trim(section).empty();  // keys before any header belong to section ""
+  for (const auto& line : d.lines) {
+    const auto info = classify(line);
+    if (info.kind == LineKind::Section) {
+      inSection = sameName(info.name, section);
+    } else if (info.kind == LineKind::Key && inSection && sameName(info.name, key)) {
+      return line.substr(info.eq + 1);
+    }
+  }
+  return std::string(def);
+}
+
+void IniFile::write(std::string_view section, std::string_view key, std::string_view value) {
+  const auto sec = trim(section);
+  const auto k = trim(key);
+  if (hasLineBreak(value)) throw std::invalid_argument("a settings value cannot hold a line break");
+  if (hasLineBreak(section) || sec.find(']') != std::string_view::npos) {
+    throw std::invalid_argument("invalid settings section name");
+  }
+  if (k.empty() || hasLineBreak(key) || k.find('=') != std::string_view::npos || k.front() == ';' ||
+      k.front() == '#' || k.front() == '[') {
+    throw std::invalid_argument("invalid settings key name");
+  }
+
+  // Write through a symbolic link to the file it names, not over the link.
+  fs::path target = path_;
+  std::error_code ec;
+  if (fs::is_symlink(fs::symlink_status(target, ec)) && fs::exists(target, ec)) target = fs::canonical(target, ec);
+  if (ec) target = path_;
+
+  std::string text;
+  std::optional<unsigned> mode;
+  const bool exists = fs::exists(fs::symlink_status(target, ec));
+  if (exists) {
+    if (const int err = readAll(target, text); err != 0) fail(err, "cannot read", target);
+#ifndef _WIN32
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0) mode = st.st_mode & 07777;
+    // A file made read-only stays unchanged, as it would if written in place.
+    if (::access(target.c_str(), W_OK) != 0) fail(errno, "cannot write", target);
+#endif
+  }
+
+  Document d = parse(text);
+  const std::string newLine = std::string(k) + "=" + std::string(value);
+  bool inSection = sec.empty();
+  bool sectionFound = sec.empty();
+  bool firstRange = sec.empty();    // still inside the first matching section
+  std::size_t insertAt = 0;         // after the last non-blank line of that section
+  bool done = false;
+  for (std::size_t i = 0; i < d.lines.size() && !done; ++i) {
+    const auto info = classify(d.lines[i]);
+    if (info.kind == LineKind::Section) {
+      firstRange = false;
+      inSection = sameName(info.name, sec);
+      if (inSection && !sectionFound) {
+        sectionFound = true;
+        firstRange = true;
+        insertAt = i + 1;
+      }
+      continue;
+    }
+    if (inSection && info.kind == LineKind::Key && sameName(info.name, k)) {
+      d.lines[i] = d.lines[i].substr(0, info.eq + 1) + std::string(value);
+      done = true;
+    } else if (firstRange && info.kind != LineKind::Blank) {
+      insertAt = i + 1;
+    }
+  }
+  if (!done) {
+    if (sectionFound) {
+      d.lines.insert(d.lines.begin() + static_cast<std::ptrdiff_t>(insertAt), newLine);
+    } else {
+      if (!d.lines.empty() && !trim(d.lines.back()).empty()) d.lines.emplace_back();
+      d.lines.push_back("[" + std::string(sec) + "]");
+      d.lines.push_back(newLine);
+    }
+  }
+  if (!exists) d.finalEol = true;
+  replaceFile(target, serialize(d), mode);
+}
+
+}  // namespace terva::app

@@ -1,0 +1,264 @@
+#include "app/inifile.h"
+
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+#include "app/settings_location.h"
+
+namespace terva::app {
+namespace {
+
+namespace fs = std::filesystem;
+
+class IniFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string tmpl = (fs::temp_directory_path() / "terva-ini-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
+    dir = tmpl;
+    file = dir / "settings.ini";
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(dir, ec);
+  }
+
+  static void put(const fs::path& p, const std::string& bytes) {
+    std::ofstream(p, std::ios::binary) << bytes;
+  }
+  static std::string get(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  std::vector<std::string> entries() const {
+    std::vector<std::string> out;
+    for (const auto& e : fs::directory_iterator(dir)) out.push_back(e.path().filename().string());
+    return out;
+  }
+
+  fs::path dir;
+  fs::path file;
+};
+
+TEST_F(IniFileTest, ValuesRoundTripExactly) {
+  struct Case {
+    const char* key;
+    const char* value;
+  } cases[] = {
+      {"template", "UID = dec3(n32n31)-dec5(b2b1) = b4b3b2b1 "},
+      {"blanks", "  leading and trailing\t "},
+      {"empty", ""},
+      {"cyrillic", "Шаблон: ЧЧ=ММ, «кавычки»"},
+      {"markers", "; not a comment # [not a section]"},
+      {"quotes", "\"quoted\" 'and' \\escaped\\"},
+  };
+  IniFile ini(file);
+  for (const auto& c : cases) ini.write("kelvor", c.key, c.value);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.key);
+    EXPECT_EQ(ini.read("kelvor", c.key, "default"), c.value);
+  }
+  EXPECT_NE(get(file).find("\ntemplate=UID = dec3(n32n31)-dec5(b2b1) = b4b3b2b1 \n"), std::string::npos);
+  // Rewriting a value replaces it rather than adding a second key.
+  ini.write("kelvor", "template", "x");
+  EXPECT_EQ(ini.read("kelvor", "template", ""), "x");
+  EXPECT_EQ(get(file).find("b4b3b2b1"), std::string::npos);
+}
+
+TEST_F(IniFileTest, MissingFileSectionOrKeyGivesTheDefault) {
+  IniFile ini(file);
+  EXPECT_EQ(ini.read("kelvor", "port", "dflt"), "dflt");
+  EXPECT_FALSE(fs::exists(file));  // reading never creates the file
+  put(file, "[other]\nport=COM1\n[kelvor]\nviewmode=2\nnoequals\n");
+  EXPECT_EQ(ini.read("kelvor", "port", "dflt"), "dflt");
+  EXPECT_EQ(ini.read("missing", "port", "dflt"), "dflt");
+  EXPECT_EQ(ini.read("kelvor", "noequals", "dflt"), "dflt");
+  EXPECT_EQ(IniFile(dir).read("kelvor", "port", "dflt"), "dflt");  // a folder, not a file
+}
+
+TEST_F(IniFileTest, ReadsCrLfAndBomAndRewritesKeepingEverythingElse) {
+  const std::string bom = "\xEF\xBB\xBF";
+  put(file, bom +
+                "; settings of the reader utility\r\n"
+                "[Other]\r\n"
+                "port=COM9\r\n"
+                "\r\n"
+                "[KELVOR]\r\n"
+                "  Port  =  /dev/ttyUSB0\r\n"
+                "# hand-written note\r\n"
+                "viewmode=3\r\n"
+                "\r\n"
+                "[tail]\r\n"
+                "x=1\r\n");
+  IniFile ini(file);
+  EXPECT_EQ(ini.read("kelvor", "port", ""), "  /dev/ttyUSB0");
+  EXPECT_EQ(ini.read(" Kelvor\t", "PORT ", ""), "  /dev/ttyUSB0");
+  EXPECT_EQ(ini.read("other", "port", ""), "COM9");
+  EXPECT_EQ(ini.read("kelvor", "viewmode", ""), "3");  // no stray CR
+  EXPECT_EQ(ini.read("tail", "x", ""), "1");
+
+  ini.write("kelvor", "viewmode", "2");
+  ini.write("KELVOR", "port", "/dev/ttyACM0");
+  ini.write("kelvor", "crlf", "1");
+  ini.write("new", "a", "b");
+  EXPECT_EQ(get(file), bom +
+                           "; settings of the reader utility\r\n"
+                           "[Other]\r\n"
+                           "port=COM9\r\n"
+                           "\r\n"
+                           "[KELVOR]\r\n"
+                           "  Port  =/dev/ttyACM0\r\n"
+                           "# hand-written note\r\n"
+                           "viewmode=2\r\n"
+                           "crlf=1\r\n"
+                           "\r\n"
+                           "[tail]\r\n"
+                           "x=1\r\n"
+                           "\r\n"
+                           "[new]\r\n"
+                           "a=b\r\n");
+}
+
+TEST_F(IniFileTest, NewFilesUseLfWithoutBomAndOtherFilesKeepTheirShape) {
+  IniFile ini(file);
+  ini.write("kelvor", "viewmode", "1");
+  ini.write("kelvor", "port", "");
+  EXPECT_EQ(get(file), "[kelvor]\nviewmode=1\nport=\n");
+
+  put(file, "top=0\n[a]\nk=1");  // keys before any section, no final line break
+  ini.write("a", "j", "2");
+  ini.write("", "top2", "3");
+  EXPECT_EQ(get(file), "top=0\ntop2=3\n[a]\nk=1\nj=2");
+  EXPECT_EQ(ini.read("", "top2", ""), "3");
+}
+
+TEST_F(IniFileTest, RefusesWhatCannotBeStoredAndChangesNothing) {
+  const std::string before = "[kelvor]\r\ntemplate=keep me\r\n";
+  put(file, before);
+  struct Case {
+    const char* name;
+    const char* section;
+    const char* key;
+    const char* value;
+  } cases[] = {
+      {"LF in value", "kelvor", "template", "a\nb"},
+      {"CR in value", "kelvor", "template", "a\r"},
+      {"CR LF value", "kelvor", "template", "\r\n"},
+      {"empty key", "kelvor", "  ", "v"},
+      {"key with =", "kelvor", "a=b", "v"},
+      {"key like a comment", "kelvor", ";k", "v"},
+      {"key like a section", "kelvor", "[k", "v"},
+      {"section with ]", "a]b", "k", "v"},
+      {"section with LF", "a\nb", "k", "v"},
+  };
+  IniFile ini(file);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_THROW(ini.write(c.section, c.key, c.value), std::invalid_argument);
+    EXPECT_EQ(get(file), before);
+  }
+  EXPECT_EQ(entries(), std::vector<std::string>{"settings.ini"});
+}
+
+TEST_F(IniFileTest, ReplacesTheFileWithoutLeftoversKeepingPermissionsAndLinks) {
+  put(file, "[kelvor]\nport=a\n");
+  fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  IniFile ini(file);
+  ini.write("kelvor", "port", "b");
+  EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(entries(), std::vector<std::string>{"settings.ini"});
+
+  // Written through a symbolic link, the link stays and its target changes.
+  const fs::path link = dir / "link.ini";
+  fs::create_symlink(file, link);
+  IniFile(link).write("kelvor", "port", "c");
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(get(file), "[kelvor]\nport=c\n");
+}
+
+TEST_F(IniFileTest, WriteFailuresThrowAndLeaveNoTrace) {
+  put(dir / "plain", "x");
+  EXPECT_THROW(IniFile(dir / "missing" / "settings.ini").write("kelvor", "k", "v"), std::system_error);
+  EXPECT_THROW(IniFile(dir / "plain" / "settings.ini").write("kelvor", "k", "v"), std::system_error);
+  EXPECT_THROW(IniFile(dir).write("kelvor", "k", "v"), std::system_error);  // the path is a folder
+  EXPECT_FALSE(fs::exists(dir / "missing"));
+}
+
+TEST_F(IniFileTest, ReadOnlyFileOrFolderIsLeftUntouched) {
+  if (::geteuid() == 0) GTEST_SKIP() << "permission bits do not bind root";
+  put(file, "[kelvor]\nk=old\n");
+  fs::permissions(file, fs::perms::owner_read);
+  EXPECT_THROW(IniFile(file).write("kelvor", "k", "v"), std::system_error);
+  fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+  fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+  EXPECT_THROW(IniFile(file).write("kelvor", "k", "v"), std::system_error);
+  fs::permissions(dir, fs::perms::owner_all);
+  EXPECT_EQ(get(file), "[kelvor]\nk=old\n");
+  EXPECT_EQ(entries(), std::vector<std::string>{"settings.ini"});
+}
+
+TEST_F(IniFileTest, SettingsFilePathFallsBackToTheUserConfigFolder) {
+  const fs::path exe = dir / "bin";
+  const fs::path xdg = dir / "xdg";
+  const fs::path home = dir / "home";
+  fs::create_directories(exe);
+  put(dir / "plain", "x");
+  struct Case {
+    const char* name;
+    fs::path exeDir;
+    std::string xdg;
+    std::string home;
+    fs::path expected;
+  } cases[] = {
+      {"writable executable folder", exe, xdg.string(), home.string(), exe / "settings.ini"},
+      {"missing folder, XDG set", dir / "gone", xdg.string(), home.string(), xdg / "terva-rfid" / "settings.ini"},
+      {"XDG empty", dir / "gone", "", home.string(), home / ".config" / "terva-rfid" / "settings.ini"},
+      {"XDG relative", dir / "gone", "rel/cfg", home.string(), home / ".config" / "terva-rfid" / "settings.ini"},
+      {"executable folder is a file", dir / "plain", xdg.string(), "", xdg / "terva-rfid" / "settings.ini"},
+      {"nothing usable", dir / "gone", "", "", dir / "gone" / "settings.ini"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(settingsFilePath(c.exeDir, c.xdg, c.home), c.expected);
+    EXPECT_TRUE(fs::is_directory(c.expected.parent_path()) || c.name == std::string("nothing usable"));
+  }
+
+  // The one-argument form reads the environment.
+  const char* saved = std::getenv("XDG_CONFIG_HOME");
+  const std::string savedValue = saved ? saved : "";
+  ::setenv("XDG_CONFIG_HOME", (dir / "envxdg").c_str(), 1);
+  EXPECT_EQ(settingsFilePath(dir / "gone"), dir / "envxdg" / "terva-rfid" / "settings.ini");
+  if (saved) {
+    ::setenv("XDG_CONFIG_HOME", savedValue.c_str(), 1);
+  } else {
+    ::unsetenv("XDG_CONFIG_HOME");
+  }
+}
+
+TEST_F(IniFileTest, SettingsFilePathAvoidsAReadOnlyExecutableFolderOrFile) {
+  if (::geteuid() == 0) GTEST_SKIP() << "permission bits do not bind root";
+  const fs::path exe = dir / "bin";
+  const fs::path xdg = dir / "xdg";
+  fs::create_directories(exe);
+  put(exe / "settings.ini", "");
+  fs::permissions(exe / "settings.ini", fs::perms::owner_read);
+  EXPECT_EQ(settingsFilePath(exe, xdg.string(), ""), xdg / "terva-rfid" / "settings.ini");
+  fs::permissions(exe / "settings.ini", fs::perms::owner_read | fs::perms::owner_write);
+  fs::permissions(exe, fs::perms::owner_read | fs::perms::owner_exec);
+  EXPECT_EQ(settingsFilePath(exe, xdg.string(), ""), xdg / "terva-rfid" / "settings.ini");
+  fs::permissions(exe, fs::perms::owner_all);
+}
+
+}  // namespace
+}  // namespace terva::app
