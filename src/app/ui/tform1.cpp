@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStyle>
 #include <QTabWidget>
 #include <QToolButton>
@@ -245,6 +246,7 @@ void TForm1::showEvent(QShowEvent* event) {
 }
 
 void TForm1::firstShowStep() {
+  if (const QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
   PageControl1->setCurrentIndex(0);
   FillDeviceList();
   const IniFile ini(services_.settingsFile);
