@@ -34,13 +34,24 @@ std::uint8_t Exchange::SendToComPort(std::string_view payloadHex) {
   answer.reset();
   host_.writeBytes(bytes);
 
+  std::optional<Answer> reply;
   ++depth_;
-  struct DepthGuard {
-    int& d;
-    ~DepthGuard() { --d; }
-  } guard{depth_};
-  host_.waitForReply([this] { return answer.cmd == 0 || answer.cmd == 1; }, kReplyTimeout);
-  return resultFromAnswer(answer);
+  struct WaitGuard {
+    Exchange& ex;
+    std::optional<Answer>* outer;
+    ~WaitGuard() {
+      --ex.depth_;
+      ex.reply_ = outer;
+    }
+  } guard{*this, reply_};
+  reply_ = &reply;
+  host_.waitForReply([&reply] { return reply.has_value(); }, kReplyTimeout);
+  return resultFromAnswer(reply ? *reply : answer);
+}
+
+void Exchange::storedFrame() {
+  if (reply_ && !*reply_ && (answer.cmd == 0 || answer.cmd == 1)) *reply_ = answer;
+  host_.replyStored();
 }
 
 RxOutcome Exchange::ComPort1RxChar(std::string_view bytes) {
@@ -52,7 +63,7 @@ RxOutcome Exchange::ComPort1RxChar(std::string_view bytes) {
     answer.cmd = 0;
     answer.ver = 1;
     answer.body = text.substr(8, 6);
-    host_.replyStored();
+    storedFrame();
     return RxOutcome::ResultReply;
   }
 
@@ -66,7 +77,7 @@ RxOutcome Exchange::ComPort1RxChar(std::string_view bytes) {
     answer.ver = static_cast<std::uint8_t>(hextoint(std::string_view(text).substr(6, 2)));
     answer.body = text.substr(8, len - 10);
     if (answer.cmd == 1 && answer.ver == 3) host_.configurationFrame(answer.body);
-    host_.replyStored();
+    storedFrame();
     return RxOutcome::Frame;
   }
   return RxOutcome::Ignored;

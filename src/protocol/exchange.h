@@ -77,8 +77,13 @@ class Exchange {
   bool waiting() const { return depth_ > 0; }
 
  private:
+  void storedFrame();
+
   ExchangeHost& host_;
   int depth_ = 0;
+  // The frame that ended the innermost wait. Events handled in the same pass
+  // of the event loop (a card presented just then) cannot change its result.
+  std::optional<Answer>* reply_ = nullptr;
 };
 
 }  // namespace terva

@@ -18,6 +18,7 @@ class ScriptedHost : public ExchangeHost {
   std::vector<std::string> written;           // frames written, as hex text
   std::vector<std::string> replyEvents;       // receive events for the next wait, as hex text
   bool identifierPrefixSeen = false;
+  bool oneBatch = false;  // deliver every event, as one pass of the event loop may
   int waitsEndedEarly = 0;
 
   bool connected() const override { return isConnected; }
@@ -25,7 +26,7 @@ class ScriptedHost : public ExchangeHost {
   void waitForReply(const std::function<bool()>& done, std::chrono::milliseconds) override {
     for (const auto& ev : replyEvents) {
       exchange->ComPort1RxChar(hexToBytes(ev));
-      if (done()) {
+      if (done() && !oneBatch) {
         ++waitsEndedEarly;
         break;
       }
@@ -35,6 +36,7 @@ class ScriptedHost : public ExchangeHost {
   void replyStored() override {}
   bool handleIdentifierMessage(std::string_view bytes) override {
     identifierPrefixSeen = bytesToHex(bytes).find("5549443A20") != std::string::npos;
+    if (identifierPrefixSeen) exchange->answer.cmd = 255;  // as the window does when it shows a card
     return identifierPrefixSeen;
   }
 };
@@ -134,6 +136,16 @@ TEST_F(ExchangeFixture, WaitEndsOnTheFirstResultReply) {
   host.replyEvents = {"230800010D010024", "230800010D010E24"};
   EXPECT_EQ(exchange.SendToComPort("0301"), 0);
   EXPECT_EQ(host.waitsEndedEarly, 1);
+}
+
+TEST_F(ExchangeFixture, CardReadRightAfterTheReplyDoesNotChangeTheResult) {
+  host.oneBatch = true;
+  host.replyEvents = {"230800010D010E24", "5549443A203141320D0A", "230800010D010024"};
+  EXPECT_EQ(exchange.SendToComPort("0301"), 14);
+  EXPECT_EQ(exchange.answer.body, "0D0100");  // the record still holds the last frame
+  host.replyEvents = {"230800010D010024", "5549443A203141320D0A"};
+  EXPECT_EQ(exchange.SendToComPort("0501"), 0);
+  EXPECT_EQ(exchange.answer.cmd, 255);
 }
 
 TEST_F(ExchangeFixture, ConfigurationFrameIsStoredWithItsKind) {
