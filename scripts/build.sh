@@ -3,5 +3,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build}
-cmake -S . -B "$BUILD_DIR" -G Ninja ${CMAKE_ARGS:-} >/dev/null
+generator=()
+# A folder configured before keeps its generator.
+[ -f "$BUILD_DIR/CMakeCache.txt" ] || generator=(-G Ninja)
+cmake -S . -B "$BUILD_DIR" "${generator[@]}" ${CMAKE_ARGS:-} >/dev/null
 cmake --build "$BUILD_DIR" -j "${JOBS:-$(nproc)}"

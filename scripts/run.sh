@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds the program and starts it. With no reader
 # plugged in (no /dev/ttyACM* or /dev/ttyUSB*), a simulated reader is started
-# and the program is pointed at it; type commands for the simulated reader
+# and the program is pointed at it and connects; type commands for the simulated reader
 # (e.g. "card uid 1A2B3C", "help") into this terminal.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,10 +21,19 @@ if [ ${#readers[@]} -gt 0 ]; then
 fi
 
 echo "No reader plugged in: starting the simulated reader (type 'help' for its commands)." >&2
-coproc SIM { exec "$BIN/terva-reader-sim"; }
-read -r PORT <&"${SIM[0]}"
-trap 'kill "$SIM_PID" 2>/dev/null || true' EXIT
-# Show the simulator's traffic and forward what is typed here to it.
-cat <&"${SIM[0]}" &
-cat >&"${SIM[1]}" &
-"$BIN/terva-rfid" --port "$PORT" "$@"
+work=$(mktemp -d)
+mkfifo "$work/in"
+"$BIN/terva-reader-sim" <"$work/in" >"$work/out" 2>&1 &
+sim=$!
+exec 3>"$work/in"  # keeps the simulated reader's input open
+exec 4<&0
+pids=("$sim")
+trap 'kill "${pids[@]}" 2>/dev/null || true; rm -rf "$work"' EXIT
+for _ in $(seq 100); do [ -s "$work/out" ] && break; sleep 0.1; done
+PORT=$(head -n 1 "$work/out")
+# Show the simulated reader's traffic and forward what is typed here to it.
+tail -n +2 -f "$work/out" &
+pids+=("$!")
+cat <&4 >&3 &
+pids+=("$!")
+"$BIN/terva-rfid" --port "$PORT" --connect "$@"

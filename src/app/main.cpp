@@ -24,7 +24,9 @@ int main(int argc, char** argv) {
   parser.addVersionOption();
   QCommandLineOption portOption("port", "Serial device to list first and select (e.g. a simulated reader's pseudo-terminal).", "path");
   QCommandLineOption settingsOption("settings", "Settings file to use instead of the default one.", "file");
+  QCommandLineOption connectOption("connect", "Connect to the selected port right after start.");
   parser.addOption(portOption);
+  parser.addOption(connectOption);
   parser.addOption(settingsOption);
   parser.process(app);
 
@@ -48,6 +50,7 @@ int main(int argc, char** argv) {
     return names;
   };
   services.commandLinePort = parser.value(portOption).toStdString();
+  services.connectAtStart = parser.isSet(connectOption);
 
   terva::app::TForm1 window(std::move(services));
   prompts.setParent(&window);

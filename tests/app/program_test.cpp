@@ -11,19 +11,28 @@
 
 using namespace std::chrono_literals;
 
-TEST(Program, AutoConnectAtStartSendsCardReadingModeExactlyOnce) {
+struct StartCase {
+  const char* name;
+  const char* settings;
+  QStringList extraArgs;
+};
+
+class ProgramStart : public ::testing::TestWithParam<StartCase> {};
+
+TEST_P(ProgramStart, ConnectsAtStartAndSendsCardReadingModeExactlyOnce) {
   terva::sim::PtyReader reader;
   reader.start();
   QTemporaryDir dir;
   const QString settings = dir.filePath("settings.ini");
-  std::ofstream(settings.toStdString()) << "[kelvor]\nautoconnect=1\n";
+  std::ofstream(settings.toStdString()) << GetParam().settings;
 
   QProcess program;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("QT_QPA_PLATFORM", "offscreen");
   program.setProcessEnvironment(env);
   program.start(TERVA_BIN_DIR "/terva-rfid",
-                {"--port", QString::fromStdString(reader.slavePath()), "--settings", settings});
+                QStringList{"--port", QString::fromStdString(reader.slavePath()), "--settings", settings} +
+                    GetParam().extraArgs);
   ASSERT_TRUE(program.waitForStarted(5000));
   EXPECT_TRUE(reader.waitForFrame("2305050124", 5000ms));
   // Give a second send the time it would need, then check there was none.
@@ -32,3 +41,8 @@ TEST(Program, AutoConnectAtStartSendsCardReadingModeExactlyOnce) {
   program.terminate();
   program.waitForFinished(5000);
 }
+
+INSTANTIATE_TEST_SUITE_P(Ways, ProgramStart,
+                         ::testing::Values(StartCase{"AutoConnectSetting", "[kelvor]\nautoconnect=1\n", {}},
+                                           StartCase{"ConnectOption", "", {"--connect"}}),
+                         [](const auto& info) { return info.param.name; });

@@ -276,6 +276,7 @@ void TForm1::firstShowStep() {
     }
   } catch (...) {
   }
+  if (services_.connectAtStart) Timer4.start();
   firstshow_ = false;
 }
 

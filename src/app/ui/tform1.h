@@ -40,6 +40,7 @@ struct MainWindowServices {
   std::filesystem::path settingsFile;
   std::function<std::vector<std::string>()> listPorts;  // the machine's serial ports
   std::string commandLinePort;                          // --port: listed first and selected
+  bool connectAtStart = false;                          // --connect: as if auto-connect were ticked
   // Shows the template editor for a sample; null means the real dialog.
   std::function<void(const std::string& sample)> openTemplateEditor;
 };
