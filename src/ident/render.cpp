@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 #include <cstdint>
+#include <optional>
 
 #include "protocol/hextext.h"
 
@@ -127,6 +128,50 @@ std::string cstuid(std::string_view id, std::string_view tmpl) {
     replaceAll(w, conversion, value, i);
     from = i >= 5 ? i - 5 : 0;
   }
+}
+
+namespace {
+
+// Decodes strict UTF-8 (no overlong forms, surrogates or values past U+10FFFF);
+// nothing when the bytes are not UTF-8.
+std::optional<std::u32string> decodeUtf8(std::string_view s) {
+  std::u32string out;
+  for (std::size_t i = 0; i < s.size();) {
+    const auto b0 = static_cast<unsigned char>(s[i]);
+    int extra = 0;
+    char32_t c = 0;
+    char32_t min = 0;
+    if (b0 < 0x80) {
+      c = b0;
+    } else if ((b0 & 0xE0) == 0xC0) {
+      extra = 1, c = b0 & 0x1F, min = 0x80;
+    } else if ((b0 & 0xF0) == 0xE0) {
+      extra = 2, c = b0 & 0x0F, min = 0x800;
+    } else if ((b0 & 0xF8) == 0xF0) {
+      extra = 3, c = b0 & 0x07, min = 0x10000;
+    } else {
+      return std::nullopt;
+    }
+    if (s.size() - i <= static_cast<std::size_t>(extra)) return std::nullopt;  // cut short
+    for (int k = 1; k <= extra; ++k) {
+      const auto b = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
+      if ((b & 0xC0) != 0x80) return std::nullopt;
+      c = (c << 6) | (b & 0x3F);
+    }
+    if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
+    out.push_back(c);
+    i += static_cast<std::size_t>(extra) + 1;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::u32string renderedCharacters(std::string_view rendered) {
+  if (auto utf8 = decodeUtf8(rendered)) return *std::move(utf8);
+  std::u32string latin1;
+  for (unsigned char b : rendered) latin1.push_back(b);
+  return latin1;
 }
 
 std::string renderIdentifier(int viewMode, std::string_view id, std::string_view activeTemplate) {

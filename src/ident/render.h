@@ -34,6 +34,11 @@ std::string renderDecimal(std::string_view id);
 // 0-9/A-F between "(" and ")", more than 16 digits, or no closing ")".
 std::string cstuid(std::string_view id, std::string_view tmpl);
 
+// The characters of a rendered text for showing and delivering it: identifier
+// characters are byte values, a template may add UTF-8 text of its own. Valid
+// UTF-8 (ASCII always is) is decoded as such, anything else one character a byte.
+std::u32string renderedCharacters(std::string_view rendered);
+
 // 1 decimal, 2 unchanged, 3 through the template; any other mode renders as 1.
 std::string renderIdentifier(int viewMode, std::string_view id, std::string_view activeTemplate);
 

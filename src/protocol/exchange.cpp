@@ -35,15 +35,11 @@ std::uint8_t Exchange::SendToComPort(std::string_view payloadHex) {
   host_.writeBytes(bytes);
 
   std::optional<Answer> reply;
-  ++depth_;
-  struct WaitGuard {
-    Exchange& ex;
+  struct RestoreOuter {
+    std::optional<Answer>*& current;
     std::optional<Answer>* outer;
-    ~WaitGuard() {
-      --ex.depth_;
-      ex.reply_ = outer;
-    }
-  } guard{*this, reply_};
+    ~RestoreOuter() { current = outer; }
+  } restore{reply_, reply_};
   reply_ = &reply;
   host_.waitForReply([&reply] { return reply.has_value(); }, kReplyTimeout);
   return resultFromAnswer(reply ? *reply : answer);

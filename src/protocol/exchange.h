@@ -73,14 +73,10 @@ class Exchange {
   // The receive handler's dispatch of one receive event's bytes.
   RxOutcome ComPort1RxChar(std::string_view bytes);
 
-  // True while an exchange waits for its reply.
-  bool waiting() const { return depth_ > 0; }
-
  private:
   void storedFrame();
 
   ExchangeHost& host_;
-  int depth_ = 0;
   // The frame that ended the innermost wait. Events handled in the same pass
   // of the event loop (a card presented just then) cannot change its result.
   std::optional<Answer>* reply_ = nullptr;

@@ -111,6 +111,26 @@ TEST(IdentRender, DecimalAndViewModes) {
   EXPECT_EQ(renderIdentifier(0, "1A2B3C", "b1"), "1715004");
 }
 
+TEST(IdentRender, RenderedCharactersAreUtf8WhereValidElseBytes) {
+  const struct {
+    const char* name;
+    std::string rendered;
+    std::u32string expected;
+  } cases[] = {
+      {"Ascii", "UID = 026-11068", U"UID = 026-11068"},
+      {"Utf8FromTemplate", "\xD0\x9A\xD0\xBE\xD0\xB4 1A", U"\u041A\u043E\u0434 1A"},
+      {"IdentifierBytesAreLatin1", "1A\xFF\xD0", U"1A\u00FF\u00D0"},
+      {"CutShortSequence", "\xE2\x82", U"\u00E2\u0082"},
+      {"OverlongForm", "\xC0\xAF", U"\u00C0\u00AF"},
+      {"Surrogate", "\xED\xA0\x80", U"\u00ED\u00A0\u0080"},
+      {"Empty", "", U""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(renderedCharacters(c.rendered), c.expected);
+  }
+}
+
 TEST(IdentDisplay, StartsInDecWithZero) {
   IdentDisplay d;
   EXPECT_EQ(d.viewMode(), kViewDec);

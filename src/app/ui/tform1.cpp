@@ -34,9 +34,6 @@ namespace {
 // Colours are kept as 0x00BBGGRR values.
 QColor fromBgr(std::uint32_t bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
 
-constexpr std::uint32_t kSilver = ident::kKindLabelIdle;
-constexpr std::uint32_t kStrip = ident::kPanelStripColour;
-
 void setTextColour(QWidget* w, const QColor& c) {
   QPalette p = w->palette();
   p.setColor(QPalette::WindowText, c);
@@ -48,14 +45,6 @@ void setBackground(QWidget* w, const QColor& c) {
   p.setColor(QPalette::Window, c);
   w->setPalette(p);
   w->setAutoFillBackground(true);
-}
-
-// Rendered text comes as bytes: identifier characters are byte values, a
-// template may add UTF-8 text of its own.
-QString displayText(const std::string& rendered) {
-  QString utf8 = QString::fromUtf8(rendered);
-  if (utf8.toUtf8() == QByteArray::fromStdString(rendered)) return utf8;
-  return QString::fromLatin1(rendered);
 }
 
 QString u8(const char* text) { return QString::fromUtf8(text); }
@@ -171,7 +160,7 @@ QWidget* TForm1::buildReadingPage() {
   pv->setContentsMargins(1, 1, 1, 1);
 
   auto* kinds = new QWidget;
-  setBackground(kinds, fromBgr(kStrip));
+  setBackground(kinds, fromBgr(ident::kPanelStripColour));
   auto* kh = new QHBoxLayout(kinds);
   // Left to right on the panel; the test order of the kinds is another.
   const ident::IdKind order[] = {ident::IdKind::Uid, ident::IdKind::PhoneId, ident::IdKind::Mir,
@@ -181,7 +170,7 @@ QWidget* TForm1::buildReadingPage() {
     auto* l = new QLabel(sv(k.caption));
     l->setObjectName(sv(k.labelName));
     l->setAlignment(Qt::AlignCenter);
-    setTextColour(l, fromBgr(kSilver));
+    setTextColour(l, fromBgr(ident::kKindLabelIdle));
     kindLabels_[i] = l;
     kh->addWidget(l, 1);
   }
@@ -199,7 +188,7 @@ QWidget* TForm1::buildReadingPage() {
   pv->addWidget(Label32, 1);
 
   auto* modes = new QWidget;
-  setBackground(modes, fromBgr(kStrip));
+  setBackground(modes, fromBgr(ident::kPanelStripColour));
   auto* mh = new QHBoxLayout(modes);
   RadioButton1 = new QRadioButton("DEC");
   RadioButton1->setObjectName("RadioButton1");
@@ -388,22 +377,22 @@ void TForm1::showIdentifier(const ident::IdMessage& msg) {
   const std::string rendered = display_.show(msg.identifier);
   const auto& kind = ident::idKindInfo(msg.kind);
   for (auto* l : kindLabels_) {
-    setTextColour(l, fromBgr(l->objectName() == sv(kind.labelName) ? ident::kKindLabelLit : kSilver));
+    setTextColour(l, fromBgr(l->objectName() == sv(kind.labelName) ? ident::kKindLabelLit : ident::kKindLabelIdle));
   }
   setBackground(idpanel, fromBgr(kind.panelColour));
-  const QString text = displayText(rendered);
+  const std::u32string characters = ident::renderedCharacters(rendered);
+  const QString text = QString::fromStdU32String(characters);
   Label32->setText(text);
-  deliver(text);
+  deliver(characters);
   emit identifierShown(text);
 }
 
-void TForm1::deliver(const QString& text) {
+void TForm1::deliver(const std::u32string& text) {
   ident::DeliveryOptions opts;
   opts.toClipboard = CheckBox1->isChecked();
   opts.toKeyboard = CheckBox2->isChecked();
   opts.enterAfter = CheckBox5->isChecked();
-  const std::u32string u32 = text.toStdU32String();
-  const ident::DeliveryPlan plan = ident::planDelivery(u32, opts, isActiveWindow());
+  const ident::DeliveryPlan plan = ident::planDelivery(text, opts, isActiveWindow());
   if (plan.keystrokes) {
     if (services_.keyboard && services_.keyboard->available()) {
       services_.keyboard->type(*plan.keystrokes, plan.pressEnter);
@@ -430,7 +419,9 @@ void TForm1::warnKeyboardUnavailableOnce() {
                                             : QString::fromStdString(reason));
 }
 
-void TForm1::refreshIdentifierLabel() { Label32->setText(displayText(display_.labelText())); }
+void TForm1::refreshIdentifierLabel() {
+  Label32->setText(QString::fromStdU32String(ident::renderedCharacters(display_.labelText())));
+}
 
 void TForm1::syncViewModeButtons() {
   RadioButton1->setChecked(display_.viewMode() == 1);

@@ -83,7 +83,7 @@ class TForm1 : public QMainWindow {
   void onUnplugged();
   void onLineErrors(int errors);
   void showIdentifier(const ident::IdMessage& msg);
-  void deliver(const QString& text);
+  void deliver(const std::u32string& text);
   void refreshIdentifierLabel();
   void syncViewModeButtons();
   void Button10Click();
@@ -123,7 +123,7 @@ class TForm1 : public QMainWindow {
   QCheckBox* CheckBox5 = nullptr;
   QCheckBox* CheckBox8 = nullptr;
   QCheckBox* CheckBox4 = nullptr;
-  bool debugmode_ = false;
+  bool debugmode_ = false;  // the diagnostic terminal's switch, set only by hand in the file
 
   QTimer Timer3;  // minimise at start
   QTimer Timer4;  // connect at start

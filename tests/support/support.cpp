@@ -1,2 +1,0 @@
-// Keeps the support library non-empty; the fakes are header-only.
-#include "fakes.h"
