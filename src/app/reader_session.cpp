@@ -27,8 +27,6 @@ void ReaderSession::waitForReply(const std::function<bool()>& done, std::chrono:
   // so a second operation cannot start inside this one and take its reply.
   loop.exec(QEventLoop::ExcludeUserInputEvents);
   waits_.pop_back();
-  // A nested exchange may have stored what the outer one waits for.
-  if (!waits_.empty() && (*waits_.back().done)()) waits_.back().loop->quit();
 }
 
 void ReaderSession::replyStored() {

@@ -115,7 +115,7 @@ bool TForm7::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TForm7::sampleChanged() {
-  model_.setSample(Edit1->text().toStdString());
+  model_.setSample(Edit1->text().toLatin1().toStdString());  // one character a byte, as set
   const auto& values = model_.nibbles();
   for (int i = 0; i < 16; ++i) nibbleFields_[i]->setText(QString(QChar::fromLatin1(values[i])));
 }
