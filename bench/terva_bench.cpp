@@ -20,7 +20,10 @@
 #include <vector>
 
 #include "app/ui/services.h"
+#include "app/ui/program.h"
 #include "app/ui/tform1.h"
+#include "ident/ui/reading_page.h"
+#include "protocol/qt_clock.h"
 #include "ident/keyboard.h"
 #include "sim/pty_reader.h"
 
@@ -60,11 +63,11 @@ void readExactly(int fd, std::size_t n) {
   }
 }
 
-class NullPrompts : public terva::app::Prompts {
+class NullPrompts : public terva::Prompts {
  public:
-  void error(const QString&) override {}
-  void message(const QString&) override {}
-  bool question(const QString&) override { return true; }
+  void error(const std::string&) override {}
+  void message(const std::string&) override {}
+  bool question(const std::string&) override { return true; }
 };
 
 void runEventLoopFor(std::chrono::milliseconds d) {
@@ -125,14 +128,17 @@ int main(int argc, char** argv) {
   NullPrompts prompts;
   terva::sim::PtyReader reader;
   reader.start();
-  terva::app::MainWindowServices s;
+  terva::QtClock clock;
+  terva::app::ProgramServices s;
+  s.clock = &clock;
   s.prompts = &prompts;
   s.settingsFile = dir.filePath("settings.ini").toStdString();
   s.commandLinePort = reader.slavePath();
-  terva::app::TForm1 form(std::move(s));
+  terva::app::Program program(std::move(s));
+  terva::app::TForm1& form = program.window();
   form.show();
-  form.Connect();
-  if (!form.isConnected()) {
+  program.connection().Connect();
+  if (!program.session().connected()) {
     std::fprintf(stderr, "could not connect to the simulated reader\n");
     return 1;
   }
@@ -140,7 +146,7 @@ int main(int argc, char** argv) {
   std::vector<double> rtt;
   for (int i = -kWarmUp; i < exchanges; ++i) {
     const auto t0 = Clock::now();
-    const auto result = form.SendToComPort("0501");
+    const auto result = program.session().SendToComPort("0501");
     if (i >= 0) rtt.push_back(micros(Clock::now() - t0));
     if (result != 0) {
       std::fprintf(stderr, "exchange %d failed with %d\n", i, result);
@@ -152,7 +158,7 @@ int main(int argc, char** argv) {
   {
     Clock::rep shownAt = 0;
     int shown = 0;
-    QObject::connect(&form, &terva::app::TForm1::identifierShown, [&] {
+    QObject::connect(&program.readingPage(), &terva::ident::ReadingPage::identifierShown, [&] {
       shownAt = Clock::now().time_since_epoch().count();
       ++shown;
     });

@@ -1,17 +1,15 @@
-// Program start: parse the command line, wire the desktop services, show the main window.
+// Program start: parse the command line, create the desktop services and the
+// program's parts, show the main window.
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QDir>
-
-#include <iostream>
 
 #include "app/settings_location.h"
 #include "app/shell_settings.h"
+#include "app/ui/program.h"
 #include "app/ui/services.h"
 #include "app/ui/tform1.h"
 #include "ident/keyboard.h"
-#include "serial/comport.h"
-#include "serial/portlist.h"
+#include "protocol/qt_clock.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -30,30 +28,32 @@ int main(int argc, char** argv) {
   parser.addOption(settingsOption);
   parser.process(app);
 
-  std::filesystem::path settingsFile =
+  terva::QtClock clock;
+  terva::app::QtPrompts prompts;
+  terva::app::QtFileDialogs files;
+  terva::app::QtColourDialog colours;
+  terva::app::QtClipboard clipboard;
+  auto keyboard = terva::ident::makeSystemKeystrokeOutput();
+
+  terva::app::ProgramServices services;
+  services.clock = &clock;
+  services.prompts = &prompts;
+  services.files = &files;
+  services.colours = &colours;
+  services.clipboard = &clipboard;
+  services.keyboard = keyboard.get();
+  services.settingsFile =
       parser.isSet(settingsOption)
           ? std::filesystem::path(parser.value(settingsOption).toStdString())
           : terva::app::settingsFilePath(QCoreApplication::applicationDirPath().toStdString());
-
-  auto keyboard = terva::ident::makeSystemKeystrokeOutput();
-  terva::app::QtPrompts prompts;
-  terva::app::QtClipboard clipboard;
-
-  terva::app::MainWindowServices services;
-  services.prompts = &prompts;
-  services.clipboard = &clipboard;
-  services.keyboard = keyboard.get();
-  services.settingsFile = settingsFile;
-  services.listPorts = [] {
-    std::vector<std::string> names;
-    terva::serial::ListComPortNames(names);
-    return names;
-  };
+  services.listPorts = terva::systemPorts;
   services.commandLinePort = parser.value(portOption).toStdString();
   services.connectAtStart = parser.isSet(connectOption);
 
-  terva::app::TForm1 window(std::move(services));
-  prompts.setParent(&window);
-  window.show();
+  terva::app::Program program(std::move(services));
+  prompts.setParent(&program.window());
+  files.setParent(&program.window());
+  colours.setParent(&program.window());
+  program.window().show();
   return QApplication::exec();
 }

@@ -29,3 +29,14 @@ struct DeliveryPlan {
 DeliveryPlan planDelivery(const std::u32string& rendered, const DeliveryOptions& opts, bool mainWindowActive);
 
 }  // namespace terva::ident
+
+namespace terva::ident {
+
+// The clipboard, as delivery sees it: plain text.
+class ClipboardOutput {
+ public:
+  virtual ~ClipboardOutput() = default;
+  virtual void setText(const std::u32string& text) = 0;
+};
+
+}  // namespace terva::ident

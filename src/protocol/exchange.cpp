@@ -25,7 +25,7 @@ std::uint8_t resultFromAnswer(const Answer& answer) {
 }
 
 std::uint8_t Exchange::SendToComPort(std::string_view payloadHex) {
-  if (!host_.connected()) return kResultNotSent;
+  if (waiting() || !host_.connected()) return kResultNotSent;
   const auto frame = buildFrame(payloadHex);
   if (!frame) return kResultNotSent;
 
@@ -35,48 +35,43 @@ std::uint8_t Exchange::SendToComPort(std::string_view payloadHex) {
   host_.writeBytes(bytes);
 
   std::optional<Answer> reply;
-  struct RestoreOuter {
+  struct EndWait {
     std::optional<Answer>*& current;
-    std::optional<Answer>* outer;
-    ~RestoreOuter() { current = outer; }
-  } restore{reply_, reply_};
+    ~EndWait() { current = nullptr; }
+  } endWait{reply_};
   reply_ = &reply;
   host_.waitForReply([&reply] { return reply.has_value(); }, kReplyTimeout);
   return resultFromAnswer(reply ? *reply : answer);
 }
 
-void Exchange::storedFrame() {
-  if (reply_ && !*reply_ && (answer.cmd == 0 || answer.cmd == 1)) *reply_ = answer;
-  host_.replyStored();
+void Exchange::store(const Answer& frame) {
+  answer = frame;
+  if (reply_ && !*reply_ && (frame.cmd == 0 || frame.cmd == 1)) *reply_ = frame;
+  host_.replyStored(frame);
 }
 
 RxOutcome Exchange::ComPort1RxChar(std::string_view bytes) {
   const std::string text = bytesToHex(bytes);
   host_.logReceived(text);
-
-  // A result reply delivered whole: the end byte is not examined.
-  if (text.size() == 16 && text.compare(0, 12, "230800010D01") == 0) {
-    answer.cmd = 0;
-    answer.ver = 1;
-    answer.body = text.substr(8, 6);
-    storedFrame();
-    return RxOutcome::ResultReply;
+  const RxEvent ev = classifyReceiveEvent(bytes, text);
+  switch (ev.kind) {
+    case RxOutcome::ResultReply:
+      store(ev.frame);
+      break;
+    case RxOutcome::Identifier:
+      for (const IdMessage& msg : ev.identifiers) {
+        answer.cmd = 255;  // an identifier is no reply
+        host_.identifier(msg);
+      }
+      break;
+    case RxOutcome::Frame:
+      if (ev.isConfigurationFrame()) host_.configurationFrame(ev.frame.body);
+      store(ev.frame);
+      break;
+    case RxOutcome::Ignored:
+      break;
   }
-
-  if (host_.handleIdentifierMessage(bytes)) return RxOutcome::Identifier;
-
-  // One whole frame and nothing else.
-  const std::size_t len = text.size();
-  if (len >= 10 && text.compare(0, 2, "23") == 0 && text.compare(len - 2, 2, "24") == 0 &&
-      hextoint(std::string_view(text).substr(2, 2)) * 2 == len) {
-    answer.cmd = static_cast<std::uint8_t>(hextoint(std::string_view(text).substr(4, 2)));
-    answer.ver = static_cast<std::uint8_t>(hextoint(std::string_view(text).substr(6, 2)));
-    answer.body = text.substr(8, len - 10);
-    if (answer.cmd == 1 && answer.ver == 3) host_.configurationFrame(answer.body);
-    storedFrame();
-    return RxOutcome::Frame;
-  }
-  return RxOutcome::Ignored;
+  return ev.kind;
 }
 
 }  // namespace terva

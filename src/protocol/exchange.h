@@ -1,5 +1,6 @@
 #pragma once
-// The request/response exchange with the reader and the receive dispatch.
+// The request/response exchange with the reader and the routing of what it
+// receives.
 //
 // Every command is one frame; the exchange waits until a frame with cmd 0
 // (a result reply) or cmd 1 has been stored in `answer`, or the time limit
@@ -11,19 +12,11 @@
 #include <string>
 #include <string_view>
 
+#include "protocol/answer.h"
+#include "protocol/dispatch.h"
+#include "protocol/idmessage.h"
+
 namespace terva {
-
-// The global reply record. cmd 255 means nothing received since the last reset.
-struct Answer {
-  std::uint8_t cmd = 0;
-  std::uint8_t ver = 0;
-  std::string body;  // hex text
-
-  void reset() {
-    cmd = 255;
-    body.clear();
-  }
-};
 
 inline constexpr std::size_t kMaxPayloadBytes = 252;  // the length byte caps a frame at 255 bytes
 inline constexpr std::chrono::milliseconds kReplyTimeout{2000};
@@ -34,9 +27,6 @@ std::optional<std::string> buildFrame(std::string_view payloadHex);
 
 // Result code an exchange returns for what `answer` holds once the wait ended.
 std::uint8_t resultFromAnswer(const Answer& answer);
-
-// What happened to one receive event.
-enum class RxOutcome { ResultReply, Identifier, Frame, Ignored };
 
 // What the exchange needs from its surroundings. The production host binds it
 // to the serial port and the Qt event loop; tests script it.
@@ -50,9 +40,9 @@ class ExchangeHost {
   // calls replyStored()) or the limit passes. Operator input is held back.
   virtual void waitForReply(const std::function<bool()>& done, std::chrono::milliseconds limit) = 0;
   // Called after each frame stored in `answer`, so a wait can end at once.
-  virtual void replyStored() = 0;
-  // Identifier messages: returns true when the event was one (whatever was shown).
-  virtual bool handleIdentifierMessage(std::string_view bytes) = 0;
+  virtual void replyStored(const Answer& /*frame*/) {}
+  // Each identifier message, in the order the reader sent them.
+  virtual void identifier(const IdMessage& /*msg*/) {}
   // A configuration frame (cmd 1, ver 3) from a master card.
   virtual void configurationFrame(const std::string& /*bodyHex*/) {}
   // Diagnostic log of traffic (frame text sent, hex text received).
@@ -67,18 +57,21 @@ class Exchange {
   Answer answer;
 
   // Sends one command and waits for its result. Returns 0 for success, the
-  // reader's error code, or 253/254/255 (see results.h).
+  // reader's error code, or 253/254/255 (see results.h). While one exchange
+  // waits, another is refused with 255 and nothing is sent: replies carry no
+  // sequence number, so a second one would take the first one's reply.
   std::uint8_t SendToComPort(std::string_view payloadHex);
+  bool waiting() const { return reply_ != nullptr; }
 
-  // The receive handler's dispatch of one receive event's bytes.
+  // The receive handler: classifies one receive event's bytes and routes it.
   RxOutcome ComPort1RxChar(std::string_view bytes);
 
  private:
-  void storedFrame();
+  void store(const Answer& frame);
 
   ExchangeHost& host_;
-  // The frame that ended the innermost wait. Events handled in the same pass
-  // of the event loop (a card presented just then) cannot change its result.
+  // The frame that ended the wait. Events handled in the same pass of the
+  // event loop (a card presented just then) cannot change its result.
   std::optional<Answer>* reply_ = nullptr;
 };
 

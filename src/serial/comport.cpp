@@ -62,7 +62,10 @@ constexpr int kParkIntervalMs = 50;
 }  // namespace
 
 EComPort::EComPort(int code, int osError)
-    : std::runtime_error(MessageFor(code, osError)), Code(code), WinCode(osError > 0 ? osError : -1) {}
+    : std::runtime_error(MessageFor(code, osError)),
+      Code(code),
+      WinCode(osError > 0 ? osError : -1),
+      Kind(osError > 0 ? PortErrorKindFromSystem(osError) : PortErrorKind::None) {}
 
 std::string EComPort::CodeText(int code) {
   if (code < 1 || code > static_cast<int>(kCodeTexts.size())) {

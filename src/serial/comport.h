@@ -133,9 +133,28 @@ enum TComExceptions {
   CEPortNotOpen
 };
 
+// What went wrong, independent of the operating system's error numbers. The
+// backend maps its error number to a kind once, where the call failed.
+enum class PortErrorKind {
+  None,              // no system error behind it
+  NotFound,          // no such device
+  Busy,              // held by another program
+  PermissionDenied,  // the user may not open it
+  DeviceGone,        // the device stopped answering or was unplugged
+  Other
+};
+
+// The backend's mapping (comport_<platform>.cpp).
+PortErrorKind PortErrorKindFromSystem(int osError);
+// The system's own text for an error number, in the user's language.
+std::string SystemErrorText(int osError);
+// The group whose members may open the device ("dialout" when unknown).
+std::string DeviceAccessGroup(const std::string& devicePath);
+
 // Raised by the port. Code is a TComExceptions value; WinCode is the errno
-// of the failed call, or -1 when there was none. The message is the code's
-// text, followed by " (Error: <errno>)" when there is an errno.
+// of the failed call, or -1 when there was none; Kind is what it means. The
+// message is the code's text, followed by " (Error: <errno>)" when there is
+// an errno.
 class EComPort : public std::runtime_error {
  public:
   EComPort(int code, int osError);
@@ -145,11 +164,8 @@ class EComPort : public std::runtime_error {
 
   int Code;
   int WinCode;
+  PortErrorKind Kind;
 };
-
-// The cause of a failed Open in plain words, for the line under the
-// "Ошибка открытия порта" heading. err is EComPort::WinCode.
-std::string DescribeOpenError(int err, const std::string& devicePath);
 
 class TCustomComPort : public QObject {
   Q_OBJECT

@@ -394,30 +394,33 @@ void TCustomComPort::Probe() {
   }
 }
 
-std::string DescribeOpenError(int err, const std::string& devicePath) {
-  switch (err) {
+PortErrorKind PortErrorKindFromSystem(int osError) {
+  switch (osError) {
+    case 0:
+      return PortErrorKind::None;
     case ENOENT:
     case ENODEV:
     case ENXIO:
-      return "Устройство " + devicePath + " не найдено. Проверьте, что считыватель подключён.";
+      return PortErrorKind::NotFound;
     case EBUSY:
+#if EWOULDBLOCK != EAGAIN
     case EWOULDBLOCK:
-      return "Порт " + devicePath + " занят другой программой. Закройте её и повторите попытку.";
+#endif
+    case EAGAIN:
+      return PortErrorKind::Busy;
     case EACCES:
-    case EPERM: {
-      const std::string group = GroupOwning(devicePath);
-      return "Нет прав на доступ к порту " + devicePath + ". Добавьте пользователя в группу " + group +
-             " командой «sudo usermod -aG " + group + " $USER» и войдите в систему заново.";
-    }
+    case EPERM:
+      return PortErrorKind::PermissionDenied;
     case EIO:
-      return "Устройство " + devicePath + " не отвечает или было отключено.";
+    case EPIPE:
+      return PortErrorKind::DeviceGone;
     default:
-      break;
+      return PortErrorKind::Other;
   }
-  if (err <= 0) {
-    return "Неизвестная ошибка.";
-  }
-  return std::string("Системная ошибка: ") + std::strerror(err) + " (код " + std::to_string(err) + ").";
 }
+
+std::string SystemErrorText(int osError) { return std::strerror(osError); }
+
+std::string DeviceAccessGroup(const std::string& devicePath) { return GroupOwning(devicePath); }
 
 }  // namespace terva::serial

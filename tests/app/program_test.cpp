@@ -45,4 +45,4 @@ TEST_P(ProgramStart, ConnectsAtStartAndSendsCardReadingModeExactlyOnce) {
 INSTANTIATE_TEST_SUITE_P(Ways, ProgramStart,
                          ::testing::Values(StartCase{"AutoConnectSetting", "[kelvor]\nautoconnect=1\n", {}},
                                            StartCase{"ConnectOption", "", {"--connect"}}),
-                         [](const auto& info) { return info.param.name; });
+                         [](const auto& p) { return p.param.name; });

@@ -16,8 +16,10 @@
 #include <memory>
 
 #include "app/inifile.h"
+#include "app/ui/program.h"
 #include "app/ui/tform1.h"
-#include "ident/ui/tform7.h"
+#include "ident/ui/reading_page.h"
+#include "protocol/qt_clock.h"
 #include "serial/comport.h"
 #include "sim/pty_reader.h"
 #include "support/fakes.h"
@@ -35,21 +37,32 @@ class MainWindowTest : public ::testing::Test {
   terva::testing::FakePrompts prompts;
   terva::testing::FakeClipboard clipboard;
   terva::testing::FakeKeyboard keyboard;
+  terva::testing::FakeTemplateChooser editor;
+  QtClock clock;
   std::vector<std::string> ports;
   std::string commandLinePort;
-  std::unique_ptr<app::TForm1> form;
+  std::unique_ptr<app::Program> program;
+  app::TForm1* form = nullptr;
 
   void writeSettings(const std::string& text) { std::ofstream(settings, std::ios::binary) << text; }
 
   app::TForm1& open() {
-    app::MainWindowServices s;
+    app::ProgramServices s;
+    s.clock = &clock;
     s.prompts = &prompts;
     s.clipboard = &clipboard;
     s.keyboard = &keyboard;
+    s.templateEditor = &editor;
     s.settingsFile = settings;
-    s.listPorts = [this] { return ports; };
+    s.listPorts = [this] {
+      std::vector<PortEntry> out;
+      for (const auto& p : ports) out.push_back({p, {}});
+      return out;
+    };
     s.commandLinePort = commandLinePort;
-    form = std::make_unique<app::TForm1>(std::move(s));
+    program.reset();
+    program = std::make_unique<app::Program>(std::move(s));
+    form = &program->window();
     form->show();
     return *form;
   }
@@ -86,7 +99,7 @@ class ConnectedTest : public MainWindowTest {
   }
   int shownCount = 0;
   void countShown() {
-    QObject::connect(form.get(), &app::TForm1::identifierShown, [this] { ++shownCount; });
+    QObject::connect(&program->readingPage(), &ident::ReadingPage::identifierShown, [this] { ++shownCount; });
   }
 };
 
@@ -149,7 +162,7 @@ INSTANTIATE_TEST_SUITE_P(
         StartupCase{"ViewmodeZeroIsDec", "[kelvor]\nviewmode=0\n", "RadioButton1", "1", ""},
         StartupCase{"ViewmodeFourIsDec", "[kelvor]\nviewmode=4\n", "RadioButton1", "1", ""},
         StartupCase{"ViewmodeEmptyIsDec", "\xEF\xBB\xBF[kelvor]\nviewmode=\n", "RadioButton1", "1", ""}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& p) { return p.param.name; });
 
 TEST_F(MainWindowTest, FlagsAreOnOnlyForExactlyOneAndDebugModeIsNeverWritten) {
   writeSettings("[other]\nkeep=me\n[kelvor]\ntobuffer=1\ntokeyboard=true\ncrlf=01\ndebugmode=1\n");
@@ -242,7 +255,7 @@ TEST_F(ConnectedTest, UnpluggedReaderIsNoticedAndTheListRefilled) {
   EXPECT_EQ(prompts.shown[0].text, QString::fromUtf8("USB-считыватель отключен"));
   EXPECT_TRUE(find<QPushButton>("Button6")->isVisible());
   EXPECT_FALSE(find<QTabWidget>("PageControl1")->isEnabled());
-  EXPECT_FALSE(form->isConnected());
+  EXPECT_FALSE(program->session().connected());
 }
 
 TEST_F(ConnectedTest, WriteErrorIsShownAndTheProgramGoesOn) {
@@ -297,7 +310,7 @@ TEST_F(ConnectedTest, IdentifierIsTypedOnlyWhileAnotherWindowIsActive) {
   EXPECT_EQ(keyboard.typed[0].text, U"1715004");
   EXPECT_TRUE(keyboard.typed[0].enter);
 
-  QApplication::setActiveWindow(form.get());
+  QApplication::setActiveWindow(form);
   ASSERT_TRUE(waitUntil([&] { return form->isActiveWindow(); }));
   present("card uid 1A2B3D");
   EXPECT_EQ(keyboard.typed.size(), 1u);
@@ -313,37 +326,21 @@ TEST_F(ConnectedTest, UnavailableKeyboardIsReportedOnce) {
 }
 
 TEST_F(ConnectedTest, TemplateChosenInTheEditorRendersTheNextCard) {
-  std::string sampleSeen;
-  // The services hook stands in for the modal loop; the dialog itself is driven.
-  form.reset();
-  app::MainWindowServices s;
-  s.prompts = &prompts;
-  s.clipboard = &clipboard;
-  s.keyboard = &keyboard;
-  s.settingsFile = settings;
-  s.commandLinePort = reader.slavePath();
-  app::TForm1* self = nullptr;
-  s.openTemplateEditor = [&](const std::string& sample) {
-    sampleSeen = sample;
-    auto* editor = self->templateEditor();
-    editor->prepare(sample);
-    editor->findChild<QLineEdit*>("Edit2")->setText("UID = dec3(b3)-dec5(b2b1)");
-    editor->findChild<QPushButton*>("Button1")->click();
-    EXPECT_EQ(editor->findChild<QLineEdit*>("Edit3")->text(), "UID = 026-11068");
-    editor->findChild<QPushButton*>("Button2")->click();
-  };
-  form = std::make_unique<app::TForm1>(std::move(s));
-  self = form.get();
-  form->show();
   countShown();
-  find<QPushButton>("Button6")->click();
-  ASSERT_TRUE(waitUntil([&] { return find<QPushButton>("Button7")->isVisible(); }));
+  editor.answers = {std::string("UID = dec3(b3)-dec5(b2b1)")};
   EXPECT_EQ(present("card uid 1A2B3C"), "1715004");
   find<QRadioButton>("RadioButton3")->click();
-  EXPECT_EQ(sampleSeen, "1A2B3C");
+  EXPECT_EQ(editor.samples, std::vector<std::string>{"1A2B3C"});
   EXPECT_TRUE(find<QRadioButton>("RadioButton3")->isChecked());
   EXPECT_EQ(present("card uid 1A2B3C"), "UID = 026-11068");
   closeWindow();
   EXPECT_EQ(setting("template"), "UID = dec3(b3)-dec5(b2b1)");
   EXPECT_EQ(setting("viewmode"), "3");
+}
+
+TEST_F(ConnectedTest, EditorClosedWithoutATemplateReturnsToDec) {
+  find<QRadioButton>("RadioButton2")->click();
+  find<QRadioButton>("RadioButton3")->click();  // the editor gives nothing back
+  EXPECT_EQ(editor.samples.size(), 1u);
+  EXPECT_TRUE(find<QRadioButton>("RadioButton1")->isChecked());
 }

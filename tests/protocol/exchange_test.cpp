@@ -17,13 +17,16 @@ class ScriptedHost : public ExchangeHost {
   bool isConnected = true;
   std::vector<std::string> written;           // frames written, as hex text
   std::vector<std::string> replyEvents;       // receive events for the next wait, as hex text
-  bool identifierPrefixSeen = false;
+  std::vector<IdMessage> identifiers;
+  std::vector<Answer> stored;
+  std::function<void()> duringWait;
   bool oneBatch = false;  // deliver every event, as one pass of the event loop may
   int waitsEndedEarly = 0;
 
   bool connected() const override { return isConnected; }
   void writeBytes(const std::string& bytes) override { written.push_back(bytesToHex(bytes)); }
   void waitForReply(const std::function<bool()>& done, std::chrono::milliseconds) override {
+    if (duringWait) duringWait();
     for (const auto& ev : replyEvents) {
       exchange->ComPort1RxChar(hexToBytes(ev));
       if (done() && !oneBatch) {
@@ -33,12 +36,8 @@ class ScriptedHost : public ExchangeHost {
     }
     replyEvents.clear();
   }
-  void replyStored() override {}
-  bool handleIdentifierMessage(std::string_view bytes) override {
-    identifierPrefixSeen = bytesToHex(bytes).find("5549443A20") != std::string::npos;
-    if (identifierPrefixSeen) exchange->answer.cmd = 255;  // as the window does when it shows a card
-    return identifierPrefixSeen;
-  }
+  void replyStored(const Answer& frame) override { stored.push_back(frame); }
+  void identifier(const IdMessage& msg) override { identifiers.push_back(msg); }
 };
 
 struct ExchangeFixture : ::testing::Test {
@@ -130,7 +129,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReplyCase{"EmptyBodyFrame", {"2305000124"}, 253, 0, ""},
         ReplyCase{"IdentifierMessageIsNotAReply", {"5549443A203141320D0A"}, 254, 255, ""},
         ReplyCase{"LaterReplyAfterGarbage", {"FFFF", "230800010D010024"}, 0, 0, "0D0100"}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& p) { return p.param.name; });
 
 TEST_F(ExchangeFixture, WaitEndsOnTheFirstResultReply) {
   host.replyEvents = {"230800010D010024", "230800010D010E24"};
@@ -146,6 +145,26 @@ TEST_F(ExchangeFixture, CardReadRightAfterTheReplyDoesNotChangeTheResult) {
   host.replyEvents = {"230800010D010024", "5549443A203141320D0A"};
   EXPECT_EQ(exchange.SendToComPort("0501"), 0);
   EXPECT_EQ(exchange.answer.cmd, 255);
+}
+
+TEST_F(ExchangeFixture, NoSecondExchangeStartsWhileOneWaits) {
+  std::uint8_t nested = 0;
+  host.duringWait = [&] { nested = exchange.SendToComPort("0301"); };
+  host.replyEvents = {"230800010D010024"};
+  EXPECT_EQ(exchange.SendToComPort("0501"), 0);
+  EXPECT_EQ(nested, kResultNotSent);
+  EXPECT_EQ(host.written, std::vector<std::string>{"2305050124"});
+  host.duringWait = nullptr;
+  host.replyEvents = {"230800010D010024"};
+  EXPECT_EQ(exchange.SendToComPort("0301"), 0);  // the next one after the wait goes out
+}
+
+TEST_F(ExchangeFixture, EveryStoredFrameAndIdentifierIsReportedInOrder) {
+  exchange.ComPort1RxChar(hexToBytes("230800010D010E24"));
+  exchange.ComPort1RxChar("UID: 11\r\nMIR: 22\r\n");
+  exchange.ComPort1RxChar(hexToBytes("230702010A0B24"));
+  EXPECT_EQ(host.stored, (std::vector<Answer>{{0, 1, "0D010E"}, {2, 1, "0A0B"}}));
+  EXPECT_EQ(host.identifiers, (std::vector<IdMessage>{{IdKind::Uid, "11"}, {IdKind::Mir, "22"}}));
 }
 
 TEST_F(ExchangeFixture, ConfigurationFrameIsStoredWithItsKind) {

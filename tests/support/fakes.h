@@ -8,16 +8,19 @@
 #include <chrono>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "app/ui/services.h"
+#include "ident/delivery.h"
 #include "ident/keyboard.h"
+#include "ident/template_chooser.h"
+#include "protocol/operator.h"
 
 namespace terva::testing {
 
 // Records every box shown; questions are answered from a preset queue (default Yes).
-class FakePrompts : public app::Prompts {
+class FakePrompts : public Prompts {
  public:
   struct Shown {
     QString kind;  // "error", "message", "question"
@@ -27,9 +30,9 @@ class FakePrompts : public app::Prompts {
   std::deque<bool> answers;
   std::function<void(const Shown&)> onShown;  // runs while the box would be open
 
-  void error(const QString& text) override { record("error", text); }
-  void message(const QString& text) override { record("message", text); }
-  bool question(const QString& text) override {
+  void error(const std::string& text) override { record("error", text); }
+  void message(const std::string& text) override { record("message", text); }
+  bool question(const std::string& text) override {
     record("question", text);
     if (answers.empty()) return true;
     const bool a = answers.front();
@@ -43,16 +46,54 @@ class FakePrompts : public app::Prompts {
   }
 
  private:
-  void record(const char* kind, const QString& text) {
-    shown.push_back({kind, text});
+  void record(const char* kind, const std::string& text) {
+    shown.push_back({kind, QString::fromStdString(text)});
     if (onShown) onShown(shown.back());
   }
 };
 
-class FakeClipboard : public app::Clipboard {
+// File dialogs answered from preset queues; an empty queue cancels.
+class FakeFileDialogs : public FileDialogs {
+ public:
+  std::deque<std::string> openAnswers;
+  std::deque<std::string> saveAnswers;
+  std::vector<FileFilter> filtersShown;
+
+  std::optional<std::string> openFileName(const FileFilter& filter, const std::string&) override {
+    return next(filter, openAnswers);
+  }
+  std::optional<std::string> saveFileName(const FileFilter& filter, const std::string&, const std::string&) override {
+    return next(filter, saveAnswers);
+  }
+
+ private:
+  std::optional<std::string> next(const FileFilter& filter, std::deque<std::string>& q) {
+    filtersShown.push_back(filter);
+    if (q.empty()) return std::nullopt;
+    std::string a = q.front();
+    q.pop_front();
+    return a;
+  }
+};
+
+// The colour dialog answered from a preset queue; an empty queue cancels.
+class FakeColourDialog : public ColourDialog {
+ public:
+  std::deque<std::uint32_t> answers;
+  std::vector<std::uint32_t> initials;
+  std::optional<std::uint32_t> pickColour(std::uint32_t initial) override {
+    initials.push_back(initial);
+    if (answers.empty()) return std::nullopt;
+    const std::uint32_t a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+};
+
+class FakeClipboard : public ident::ClipboardOutput {
  public:
   std::vector<QString> texts;
-  void setText(const QString& text) override { texts.push_back(text); }
+  void setText(const std::u32string& text) override { texts.push_back(QString::fromStdU32String(text)); }
 };
 
 class FakeKeyboard : public ident::KeystrokeOutput {
@@ -68,6 +109,20 @@ class FakeKeyboard : public ident::KeystrokeOutput {
   std::string unavailableReason() const override { return isAvailable ? "" : "no keyboard here"; }
   void type(const std::u32string& text, bool enter) override { typed.push_back({text, enter}); }
   void flush() override {}
+};
+
+// The template editor: each showing records its sample and gives the next preset answer.
+class FakeTemplateChooser : public ident::TemplateChooser {
+ public:
+  std::vector<std::string> samples;
+  std::deque<std::optional<std::string>> answers;
+  std::optional<std::string> chooseTemplate(const std::string& sample) override {
+    samples.push_back(sample);
+    if (answers.empty()) return std::nullopt;
+    auto a = answers.front();
+    answers.pop_front();
+    return a;
+  }
 };
 
 // Runs the event loop until the condition holds or the timeout passes.

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QColorDialog>
+#include <QFileDialog>
 #include <QMessageBox>
 
 #include "app/shell_settings.h"
@@ -9,19 +11,50 @@
 
 namespace terva::app {
 
-void QtPrompts::error(const QString& text) {
-  QMessageBox::critical(parent_, QString::fromUtf8(kErrorCaption), text);
+namespace {
+QString u8(const std::string& s) { return QString::fromStdString(s); }
+QString filterText(const FileFilter& f) { return u8(f.description) + " (" + u8(f.pattern) + ")"; }
+}  // namespace
+
+void QtPrompts::error(const std::string& text) {
+  QMessageBox::critical(parent_, QString::fromUtf8(kErrorCaption), u8(text));
 }
 
-void QtPrompts::message(const QString& text) {
-  QMessageBox::information(parent_, QString::fromUtf8(kApplicationTitle), text);
+void QtPrompts::message(const std::string& text) {
+  QMessageBox::information(parent_, QString::fromUtf8(kApplicationTitle), u8(text));
 }
 
-bool QtPrompts::question(const QString& text) {
-  return QMessageBox::question(parent_, QString::fromUtf8(kApplicationTitle), text,
+bool QtPrompts::question(const std::string& text) {
+  return QMessageBox::question(parent_, QString::fromUtf8(kApplicationTitle), u8(text),
                                QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
-void QtClipboard::setText(const QString& text) { QApplication::clipboard()->setText(text); }
+std::optional<std::string> QtFileDialogs::openFileName(const FileFilter& filter, const std::string& folder) {
+  const QString name = QFileDialog::getOpenFileName(parent_, QString(), u8(folder), filterText(filter));
+  if (name.isEmpty()) return std::nullopt;
+  return name.toStdString();
+}
+
+std::optional<std::string> QtFileDialogs::saveFileName(const FileFilter& filter, const std::string& folder,
+                                                       const std::string& suffix) {
+  QFileDialog dialog(parent_, QString(), u8(folder), filterText(filter));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setDefaultSuffix(u8(suffix));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().front().toStdString();
+}
+
+std::optional<std::uint32_t> QtColourDialog::pickColour(std::uint32_t initial) {
+  const QColor start(static_cast<int>(initial & 0xFF), static_cast<int>((initial >> 8) & 0xFF),
+                     static_cast<int>((initial >> 16) & 0xFF));
+  const QColor c = QColorDialog::getColor(start, parent_);
+  if (!c.isValid()) return std::nullopt;
+  return static_cast<std::uint32_t>(c.red()) | static_cast<std::uint32_t>(c.green()) << 8 |
+         static_cast<std::uint32_t>(c.blue()) << 16;
+}
+
+void QtClipboard::setText(const std::u32string& text) {
+  QApplication::clipboard()->setText(QString::fromStdU32String(text));
+}
 
 }  // namespace terva::app

@@ -1,44 +1,51 @@
 #pragma once
-// What the windows use of the desktop, behind small interfaces that tests replace.
-#include <QString>
+// The desktop behind the operator interfaces: Qt's message boxes, file and
+// colour dialogs, and the clipboard.
+#include "ident/delivery.h"
+#include "protocol/operator.h"
 
 class QWidget;
 
 namespace terva::app {
-
-class Prompts {
- public:
-  virtual ~Prompts() = default;
-  // Error box: caption "Ошибка", error icon, one OK button.
-  virtual void error(const QString& text) = 0;
-  // Plain message: application title as caption, one OK button.
-  virtual void message(const QString& text) = 0;
-  // Yes/No question with a question icon; true for Yes.
-  virtual bool question(const QString& text) = 0;
-};
-
-class Clipboard {
- public:
-  virtual ~Clipboard() = default;
-  virtual void setText(const QString& text) = 0;
-};
 
 // Message boxes parented to a window.
 class QtPrompts : public Prompts {
  public:
   explicit QtPrompts(QWidget* parent = nullptr) : parent_(parent) {}
   void setParent(QWidget* parent) { parent_ = parent; }
-  void error(const QString& text) override;
-  void message(const QString& text) override;
-  bool question(const QString& text) override;
+  void error(const std::string& text) override;
+  void message(const std::string& text) override;
+  bool question(const std::string& text) override;
 
  private:
   QWidget* parent_;
 };
 
-class QtClipboard : public Clipboard {
+class QtFileDialogs : public FileDialogs {
  public:
-  void setText(const QString& text) override;
+  explicit QtFileDialogs(QWidget* parent = nullptr) : parent_(parent) {}
+  void setParent(QWidget* parent) { parent_ = parent; }
+  std::optional<std::string> openFileName(const FileFilter& filter, const std::string& folder) override;
+  std::optional<std::string> saveFileName(const FileFilter& filter, const std::string& folder,
+                                          const std::string& suffix) override;
+
+ private:
+  QWidget* parent_;
+};
+
+class QtColourDialog : public ColourDialog {
+ public:
+  explicit QtColourDialog(QWidget* parent = nullptr) : parent_(parent) {}
+  void setParent(QWidget* parent) { parent_ = parent; }
+  std::optional<std::uint32_t> pickColour(std::uint32_t initial) override;
+
+ private:
+  QWidget* parent_;
+};
+
+class QtClipboard : public ident::ClipboardOutput {
+ public:
+  void setText(const std::u32string& text) override;
 };
 
 }  // namespace terva::app

@@ -210,7 +210,7 @@ class KeystrokeOutputX11 : public ::testing::Test {
     s.capsLock = (state.locked_mods & LockMask) != 0;
     int minKey = 0, maxKey = 0, perKey = 0;
     XDisplayKeycodes(dpy_, &minKey, &maxKey);
-    KeySym* syms = XGetKeyboardMapping(dpy_, minKey, maxKey - minKey + 1, &perKey);
+    KeySym* syms = XGetKeyboardMapping(dpy_, static_cast<KeyCode>(minKey), maxKey - minKey + 1, &perKey);
     s.mapping.assign(syms, syms + (maxKey - minKey + 1) * perKey);
     XFree(syms);
     return s;
@@ -339,7 +339,7 @@ INSTANTIATE_TEST_SUITE_P(
         TypingCase{"ControlCharactersDroppedThenEnter", "us", 0, false,
                    U"12\t3\n4\r\x7f\x85\x9f" U"5\x1b", true, "12345\r", false},
         TypingCase{"EnterAlone", "us", 0, false, U"", true, "\r", false}),
-    [](const ::testing::TestParamInfo<TypingCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<TypingCase>& p) { return std::string(p.param.name); });
 
 TEST_F(KeystrokeOutputX11, RequestsAreTypedInOrderAndFlushWaitsForThem) {
   output_->type(U"abc", false);

@@ -1,15 +1,15 @@
-#include "ident/idmessage.h"
+#include "protocol/idmessage.h"
 
-namespace terva::ident {
+namespace terva {
 
 namespace {
 
 constexpr std::array<IdKindInfo, 5> kKinds = {{
-    {IdKind::PhoneId, "PhoneID: ", 0xBFFFBF, "Label26", "Phone ID"},
-    {IdKind::RandomUid, "Random UID: ", 0xB9B9FF, "Label29", "Random UID"},
-    {IdKind::NonuniqueUid, "Nonunic UID: ", 0xC4FFFF, "Label28", "Nonunique UID"},
-    {IdKind::Mir, "MIR: ", 0xFFF3D7, "Label27", "MIR"},
-    {IdKind::Uid, "UID: ", 0xFFFFFF, "Label25", "UID"},
+    {IdKind::PhoneId, "PhoneID: "},
+    {IdKind::RandomUid, "Random UID: "},
+    {IdKind::NonuniqueUid, "Nonunic UID: "},
+    {IdKind::Mir, "MIR: "},
+    {IdKind::Uid, "UID: "},
 }};
 
 // The kind whose prefix stands at `pos`, first in test order; null if none.
@@ -63,4 +63,4 @@ IdScan scanIdentifierMessages(std::string_view bytes) {
   return scan;
 }
 
-}  // namespace terva::ident
+}  // namespace terva

@@ -8,22 +8,14 @@
 #include <string_view>
 #include <vector>
 
-namespace terva::ident {
+namespace terva {
 
 enum class IdKind { PhoneId, RandomUid, NonuniqueUid, Mir, Uid };
 
 struct IdKindInfo {
   IdKind kind;
-  std::string_view prefix;     // ASCII, as the reader sends it
-  std::uint32_t panelColour;   // identifier panel background, 0x00BBGGRR
-  std::string_view labelName;  // the kind label on the panel
-  std::string_view caption;    // its text
+  std::string_view prefix;  // ASCII, as the reader sends it
 };
-
-// Kind labels: all silver, the matched one black. Strips: light grey.
-inline constexpr std::uint32_t kKindLabelIdle = 0xC0C0C0;
-inline constexpr std::uint32_t kKindLabelLit = 0x000000;
-inline constexpr std::uint32_t kPanelStripColour = 0xE9E9E9;
 
 // The five kinds in the order they are tested (Random and Nonunique UID end
 // with the plain UID prefix, so they come before it).
@@ -51,4 +43,4 @@ struct IdScan {
 // not joined: a message cut short loses its last two bytes.
 IdScan scanIdentifierMessages(std::string_view bytes);
 
-}  // namespace terva::ident
+}  // namespace terva

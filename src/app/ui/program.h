@@ -1,0 +1,69 @@
+#pragma once
+// The program's parts, created and wired: the session with the reader, the
+// connection bar's controller, the pages and the main window that hosts them,
+// and the start-up and close steps that carry the settings file.
+#include <QObject>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "protocol/clock.h"
+#include "protocol/connection.h"
+#include "protocol/operator.h"
+#include "protocol/session.h"
+
+namespace terva::ident {
+class ClipboardOutput;
+class KeystrokeOutput;
+class ReadingPage;
+class TemplateChooser;
+class TemplateEditorDialog;
+}  // namespace terva::ident
+
+namespace terva::app {
+
+class TForm1;
+
+struct ProgramServices {
+  Clock* clock = nullptr;
+  Prompts* prompts = nullptr;
+  FileDialogs* files = nullptr;
+  ColourDialog* colours = nullptr;
+  ident::ClipboardOutput* clipboard = nullptr;
+  ident::KeystrokeOutput* keyboard = nullptr;  // may be null: no keystroke output at all
+  ident::TemplateChooser* templateEditor = nullptr;  // null: the real dialog
+  std::filesystem::path settingsFile;
+  PortLister listPorts;         // the machine's serial ports
+  std::string commandLinePort;  // --port: listed first and selected
+  bool connectAtStart = false;  // --connect: as if auto-connect were ticked
+};
+
+class Program : public QObject {
+  Q_OBJECT
+ public:
+  explicit Program(ProgramServices services);
+  ~Program() override;
+
+  TForm1& window() { return *window_; }
+  ReaderSession& session() { return session_; }
+  ConnectionController& connection() { return connection_; }
+  ident::ReadingPage& readingPage() { return *reading_; }
+  // The real template editor, when no other was given (built on first use).
+  ident::TemplateEditorDialog* templateEditorDialog() { return editor_.get(); }
+
+ private:
+  void firstShowStep();
+  void closeStep();
+
+  ProgramServices services_;
+  ReaderSession session_;
+  ConnectionController connection_;
+  std::unique_ptr<TForm1> window_;
+  std::unique_ptr<ident::TemplateEditorDialog> editor_;
+  ident::ReadingPage* reading_ = nullptr;  // owned by the window
+  std::unique_ptr<Timer> Timer3;           // minimise at start
+  bool debugmode_ = false;                 // the diagnostic terminal's switch, set only by hand
+};
+
+}  // namespace terva::app
