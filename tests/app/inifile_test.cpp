@@ -2,11 +2,13 @@
 
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <system_error>
 
@@ -44,6 +46,44 @@ class IniFileTest : public ::testing::Test {
     std::vector<std::string> out;
     for (const auto& e : fs::directory_iterator(dir)) out.push_back(e.path().filename().string());
     return out;
+  }
+
+  static constexpr int kNoChild = 200;
+
+  // Runs fn in a child process that may not create files in dir; the settings
+  // file stays writable for it only when fileWritable. Returns fn's result
+  // (98 when it threw), or kNoChild when the child could not be set up. Root
+  // ignores permission bits, so then the child runs as the unprivileged user.
+  int inLockedFolder(bool fileWritable, const std::function<int()>& fn) {
+    constexpr uid_t kNobody = 65534;
+    const bool root = ::geteuid() == 0;
+    std::error_code ec;
+    if (root) {
+      fs::permissions(dir, fs::perms(0755), ec);
+      if (fs::exists(file)) {
+        fs::permissions(file, fs::perms(0644), ec);
+        if (::chown(file.c_str(), fileWritable ? kNobody : 0, fileWritable ? kNobody : 0) != 0) return kNoChild;
+      }
+    } else {
+      fs::permissions(dir, fs::perms(0555), ec);
+      if (fs::exists(file)) fs::permissions(file, fs::perms(fileWritable ? 0644 : 0444), ec);
+    }
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      if (root && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) ::_exit(kNoChild);
+      if (::access(dir.c_str(), X_OK) != 0) ::_exit(kNoChild);
+      int result = 98;
+      try {
+        result = fn();
+      } catch (...) {
+      }
+      ::_exit(result);
+    }
+    int status = 0;
+    if (pid > 0) ::waitpid(pid, &status, 0);
+    fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ec);
+    if (fs::exists(file)) fs::permissions(file, fs::perms(0644), ec);
+    return pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : kNoChild;
   }
 
   fs::path dir;
@@ -142,6 +182,43 @@ TEST_F(IniFileTest, NewFilesUseLfWithoutBomAndOtherFilesKeepTheirShape) {
   EXPECT_EQ(ini.read("", "top2", ""), "3");
 }
 
+TEST_F(IniFileTest, LinesNotChangedKeepTheirBytes) {
+  struct Case {
+    const char* name;
+    std::string before;
+    const char* section;
+    const char* key;
+    const char* value;
+    std::string after;
+  } cases[] = {
+      {"mixed endings, first line changed", "a=1\nb=2\r\n", "", "a", "5", "a=5\nb=2\r\n"},
+      {"mixed endings, last line changed", "a=1\r\nb=2\n", "", "b", "5", "a=1\r\nb=5\n"},
+      {"mixed endings, key added in the style of the first line", "[s]\na=1\r\n", "s", "c", "3",
+       "[s]\na=1\r\nc=3\n"},
+      {"blanks and comments kept", "[s]\r\n x = 1 \t\r\n;c\n\nk=old\r\n", "s", "k", "new",
+       "[s]\r\n x = 1 \t\r\n;c\n\nk=new\r\n"},
+      {"last line ends with a lone CR, key added", "[s]\r\nk=v\r", "s", "j", "2", "[s]\r\nk=v\r\nj=2"},
+      {"last line ends with a lone CR, section added", "k=v\r", "new", "a", "b", "k=v\r\n\r\n[new]\r\na=b"},
+      {"last line ends with a lone CR, value changed", "[s]\nk=v\r", "s", "k", "w", "[s]\nk=w\r"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    put(file, c.before);
+    IniFile ini(file);
+    const std::string untouched = ini.read("s", "k", "<absent>");
+    ini.write(c.section, c.key, c.value);
+    EXPECT_EQ(get(file), c.after);
+    EXPECT_EQ(ini.read(c.section, c.key, "<absent>"), c.value);
+    // A value the write did not touch reads the same as before.
+    if (std::string(c.key) != "k") {
+      EXPECT_EQ(ini.read("s", "k", "<absent>"), untouched);
+    }
+  }
+  // A line ending in a lone CR at the end of the file reads without it.
+  put(file, "k=v\r");
+  EXPECT_EQ(IniFile(file).read("", "k", ""), "v");
+}
+
 TEST_F(IniFileTest, RefusesWhatCannotBeStoredAndChangesNothing) {
   const std::string before = "[kelvor]\r\ntemplate=keep me\r\n";
   put(file, before);
@@ -160,6 +237,9 @@ TEST_F(IniFileTest, RefusesWhatCannotBeStoredAndChangesNothing) {
       {"key like a section", "kelvor", "[k", "v"},
       {"section with ]", "a]b", "k", "v"},
       {"section with LF", "a\nb", "k", "v"},
+      // A key line at the start of the file would lose its mark to the BOM rule.
+      {"key opening with a BOM, no section", "", "\xEF\xBB\xBFk", "v"},
+      {"key opening with a BOM", "kelvor", " \xEF\xBB\xBFk", "v"},
   };
   IniFile ini(file);
   for (const auto& c : cases) {
@@ -195,17 +275,41 @@ TEST_F(IniFileTest, WriteFailuresThrowAndLeaveNoTrace) {
   EXPECT_FALSE(fs::exists(dir / "missing"));
 }
 
-TEST_F(IniFileTest, ReadOnlyFileOrFolderIsLeftUntouched) {
-  if (::geteuid() == 0) GTEST_SKIP() << "permission bits do not bind root";
-  put(file, "[kelvor]\nk=old\n");
-  fs::permissions(file, fs::perms::owner_read);
-  EXPECT_THROW(IniFile(file).write("kelvor", "k", "v"), std::system_error);
-  fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
-  fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
-  EXPECT_THROW(IniFile(file).write("kelvor", "k", "v"), std::system_error);
-  fs::permissions(dir, fs::perms::owner_all);
-  EXPECT_EQ(get(file), "[kelvor]\nk=old\n");
+TEST_F(IniFileTest, FolderRefusingNewFilesIsWrittenInPlace) {
+  put(file, "[kelvor]\r\nk=old\r\n; note\r\n");
+  const int r = inLockedFolder(true, [this] {
+    IniFile ini(file);
+    ini.write("kelvor", "k", "a much longer value than before");
+    ini.write("kelvor", "k", "new");  // shorter again: the file must shrink
+    ini.write("kelvor", "a", "1");
+    return 0;
+  });
+  if (r == kNoChild) GTEST_SKIP() << "no unprivileged user can reach the test folder";
+  ASSERT_EQ(r, 0);
+  EXPECT_EQ(get(file), "[kelvor]\r\nk=new\r\n; note\r\na=1\r\n");
   EXPECT_EQ(entries(), std::vector<std::string>{"settings.ini"});
+}
+
+TEST_F(IniFileTest, NothingWritableThrowsAndLeavesTheFileWhole) {
+  const std::string before = "[kelvor]\nk=old\n";
+  put(file, before);
+  const auto refused = [this] {
+    try {
+      IniFile(file).write("kelvor", "k", "v");
+    } catch (const std::system_error&) {
+      return 0;
+    }
+    return 1;
+  };
+  // Neither the folder nor the file may be written.
+  int r = inLockedFolder(false, refused);
+  if (r == kNoChild) GTEST_SKIP() << "no unprivileged user can reach the test folder";
+  EXPECT_EQ(r, 0);
+  EXPECT_EQ(get(file), before);
+  // No file yet, and the folder takes none.
+  fs::remove(file);
+  EXPECT_EQ(inLockedFolder(false, refused), 0);
+  EXPECT_TRUE(entries().empty());
 }
 
 TEST_F(IniFileTest, SettingsFilePathFallsBackToTheUserConfigFolder) {
