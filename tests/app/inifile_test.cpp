@@ -9,6 +9,7 @@
 
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
 #include <system_error>
 
@@ -217,6 +218,59 @@ TEST_F(IniFileTest, LinesNotChangedKeepTheirBytes) {
   // A line ending in a lone CR at the end of the file reads without it.
   put(file, "k=v\r");
   EXPECT_EQ(IniFile(file).read("", "k", ""), "v");
+}
+
+TEST_F(IniFileTest, WriteManyEqualsKeyByKeyWrites) {
+  const std::string bom = "\xEF\xBB\xBF";
+  struct Case {
+    const char* name;
+    std::optional<std::string> before;  // nullopt: no file
+  } cases[] = {
+      {"no file", std::nullopt},
+      {"empty file", ""},
+      {"other sections only", "; top\n[other]\nport=COM9\n"},
+      {"CR LF", "[kelvor]\r\nviewmode=2\r\n\r\n[tail]\r\nx=1\r\n"},
+      {"BOM", bom + "[kelvor]\nport=COM1\n"},
+      {"keys missing", "[kelvor]\ndebugmode=1\n# note\n\n[other]\na=b"},
+      {"keys present", "[KELVOR]\nautoconnect=1\ntotray = 1\n crlf=1\ntokeyboard=\ntobuffer=1\nport=x\n"
+                       "template=dec(b1)\nviewmode=3\n"},
+      {"no final line break, lone CR", "[kelvor]\r\nviewmode=1\r"},
+      {"mixed endings, section twice", "[kelvor]\nviewmode=1\r\n[o]\n[kelvor]\ncrlf=0\r\n"},
+  };
+  const std::vector<IniEntry> entries = {
+      {"kelvor", "viewmode", "3"}, {"kelvor", "template", "UID dec(b2b1) "}, {"kelvor", "port", "/dev/ttyUSB0"},
+      {"kelvor", "tobuffer", "1"}, {"kelvor", "tokeyboard", "0"},           {"kelvor", "crlf", "1"},
+      {"kelvor", "totray", "0"},   {"kelvor", "autoconnect", "1"},          {"new", "viewmode", "2"},
+      {"kelvor", "crlf", "0"},  // the same key twice: the last one wins
+  };
+  const fs::path single = dir / "single.ini";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(file);
+    fs::remove(single);
+    if (c.before) {
+      put(file, *c.before);
+      put(single, *c.before);
+    }
+    IniFile many(file);
+    many.writeMany(entries);
+    IniFile oneByOne(single);
+    for (const auto& e : entries) oneByOne.write(e.section, e.key, e.value);
+    EXPECT_EQ(get(file), get(single));
+    EXPECT_EQ(many.read("kelvor", "template", ""), "UID dec(b2b1) ");
+    EXPECT_EQ(many.read("kelvor", "crlf", ""), "0");
+  }
+}
+
+TEST_F(IniFileTest, WriteManyChangesNothingWhenAnyEntryIsRefused) {
+  const std::string before = "[kelvor]\nviewmode=2\n";
+  put(file, before);
+  EXPECT_THROW(IniFile(file).writeMany({{"kelvor", "viewmode", "1"}, {"kelvor", "template", "a\nb"}}),
+               std::invalid_argument);
+  EXPECT_EQ(get(file), before);
+  EXPECT_EQ(entries(), std::vector<std::string>{"settings.ini"});
+  IniFile(file).writeMany({});
+  EXPECT_EQ(get(file), before);
 }
 
 TEST_F(IniFileTest, RefusesWhatCannotBeStoredAndChangesNothing) {
