@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "app/settings_location.h"
+#include "app/shell_settings.h"
 
 namespace terva::app {
 namespace {
@@ -364,6 +365,23 @@ TEST_F(IniFileTest, NothingWritableThrowsAndLeavesTheFileWhole) {
   fs::remove(file);
   EXPECT_EQ(inLockedFolder(false, refused), 0);
   EXPECT_TRUE(entries().empty());
+}
+
+TEST_F(IniFileTest, CloseInALockedFolderSavesWhatTheFileAllows) {
+  put(file, "[kelvor]\ndebugmode=1\n");
+  ShellSettings s;
+  s.tobuffer = true;
+  const auto save = [&] { return writeShellSettings(file, s) ? 0 : 1; };
+  const int r = inLockedFolder(true, save);
+  if (r == kNoChild) GTEST_SKIP() << "no unprivileged user can reach the test folder";
+  EXPECT_EQ(r, 0);
+  const std::string saved = get(file);
+  EXPECT_EQ(saved,
+            "[kelvor]\ndebugmode=1\nviewmode=1\ntemplate=\ntobuffer=1\ntokeyboard=0\ncrlf=0\ntotray=0\n"
+            "autoconnect=0\n");
+  s.crlf = true;
+  EXPECT_EQ(inLockedFolder(false, save), 1);  // nothing writable: reported, not thrown
+  EXPECT_EQ(get(file), saved);
 }
 
 TEST_F(IniFileTest, SettingsFilePathFallsBackToTheUserConfigFolder) {
