@@ -43,14 +43,21 @@ bool sameName(std::string_view a, std::string_view b) {
 
 bool hasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
 
-// The file split into lines without their endings, plus what is needed to put
-// it back together the same way.
+// The file split into lines, each with its own ending, so lines that are not
+// changed are written back byte for byte.
+struct Line {
+  std::string text;
+  // "\n", "\r\n", "\r" (a lone CR ending the file) or "" (last line without one).
+  std::string eol;
+};
+
 struct Document {
   bool bom = false;
-  std::string eol = "\n";
-  bool finalEol = true;
-  std::vector<std::string> lines;
+  std::string eol = "\n";  // ending given to new lines
+  std::vector<Line> lines;
 };
+
+bool completeEol(std::string_view eol) { return eol == "\n" || eol == "\r\n"; }
 
 Document parse(std::string_view text) {
   Document d;
@@ -58,31 +65,55 @@ Document parse(std::string_view text) {
     d.bom = true;
     text.remove_prefix(kBom.size());
   }
-  const auto firstNl = text.find('\n');
-  if (firstNl != std::string_view::npos && firstNl > 0 && text[firstNl - 1] == '\r') d.eol = "\r\n";
-  d.finalEol = text.empty() || text.back() == '\n';
   std::size_t pos = 0;
   while (pos < text.size()) {
-    auto nl = text.find('\n', pos);
-    const bool last = nl == std::string_view::npos;
-    if (last) nl = text.size();
-    std::string_view line = text.substr(pos, nl - pos);
-    if (!last && !line.empty() && line.back() == '\r') line.remove_suffix(1);
-    d.lines.emplace_back(line);
+    const auto nl = text.find('\n', pos);
+    std::string_view line = text.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos);
+    std::string eol;
+    if (nl != std::string_view::npos) eol = "\n";
+    // A CR before the LF, or ending the file, belongs to the line ending: a
+    // value can never hold one, and a line appended later turns it into CR LF.
+    if (!line.empty() && line.back() == '\r') {
+      line.remove_suffix(1);
+      eol = "\r" + eol;
+    }
+    d.lines.push_back(Line{std::string(line), std::move(eol)});
+    if (nl == std::string_view::npos) break;
     pos = nl + 1;
   }
+  // New lines follow the first line with a complete ending.
+  for (const auto& l : d.lines) {
+    if (completeEol(l.eol)) {
+      d.eol = l.eol;
+      return d;
+    }
+  }
+  if (!d.lines.empty() && d.lines.back().eol == "\r") d.eol = "\r\n";
   return d;
 }
 
 std::string serialize(const Document& d) {
   std::string out;
   if (d.bom) out += kBom;
-  for (std::size_t i = 0; i < d.lines.size(); ++i) {
-    if (i > 0) out += d.eol;
-    out += d.lines[i];
+  for (const auto& l : d.lines) {
+    out += l.text;
+    out += l.eol;
   }
-  if (d.finalEol && !d.lines.empty()) out += d.eol;
   return out;
+}
+
+// Inserts a new line before index at. Appended after a last line that has no
+// complete ending, that line is given one and the new line takes its place as
+// the unended last line, so a file without a final line break keeps that shape.
+void insertLine(Document& d, std::size_t at, std::string text) {
+  const auto pos = d.lines.begin() + static_cast<std::ptrdiff_t>(at);
+  if (at > 0 && at == d.lines.size() && !completeEol(d.lines.back().eol)) {
+    Line& last = d.lines.back();
+    last.eol = last.eol == "\r" ? "\r\n" : d.eol;
+    d.lines.push_back(Line{std::move(text), ""});
+  } else {
+    d.lines.insert(pos, Line{std::move(text), d.eol});
+  }
 }
 
 enum class LineKind { Blank, Comment, Section, Key, Other };
@@ -140,40 +171,77 @@ std::string randomSuffix() {
   return s;
 }
 
+// Writes all of data at offset 0 of fd; false with errno set on failure.
+bool putAll(int fd, const std::string& data) {
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const auto n = ::pwrite(fd, data.data() + done, data.size() - done, static_cast<off_t>(done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Rewrites the existing target through its own inode, for a folder that takes
+// no new files. On failure the old contents are put back as far as possible.
+void writeInPlace(const fs::path& target, const std::string& data, const std::string& old) {
+  const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) fail(errno, "cannot write", target);
+  if (!putAll(fd, data) || ::ftruncate(fd, static_cast<off_t>(data.size())) != 0 || ::fsync(fd) != 0) {
+    const int err = errno;
+    if (putAll(fd, old)) {
+      [[maybe_unused]] const int restored = ::ftruncate(fd, static_cast<off_t>(old.size()));
+      ::fsync(fd);
+    }
+    ::close(fd);
+    fail(err, "cannot write", target);
+  }
+  if (::close(fd) != 0) fail(errno, "cannot write", target);
+}
+
 // Writes data to a fresh temporary file beside target, flushes it to disk and
 // renames it over target. mode, when given, becomes the new file's permission
-// bits; otherwise the process umask decides.
-void replaceFile(const fs::path& target, const std::string& data, std::optional<unsigned> mode) {
+// bits; otherwise the process umask decides. old holds the current contents
+// when target exists: should the folder refuse the temporary file or the
+// rename, target is then rewritten in place.
+void replaceFile(const fs::path& target, const std::string& data, std::optional<unsigned> mode,
+                 const std::string* old) {
   const fs::path dir = target.parent_path().empty() ? fs::path(".") : target.parent_path();
   fs::path tmp;
   int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+  int createErr = EEXIST;
+  for (int attempt = 0; attempt < 100 && fd < 0 && createErr == EEXIST; ++attempt) {
     tmp = dir / ("." + target.filename().string() + ".tmp-" + randomSuffix());
     fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) fail(errno, "cannot create a temporary file in", dir);
+    if (fd < 0) createErr = errno;
   }
-  if (fd < 0) fail(EEXIST, "cannot create a temporary file in", dir);
+  if (fd < 0) {
+    if (old && createErr != EEXIST) return writeInPlace(target, data, *old);
+    fail(createErr, "cannot create a temporary file in", dir);
+  }
 
   auto abandon = [&](int err, const char* what) {
     if (fd >= 0) ::close(fd);
     ::unlink(tmp.c_str());
     fail(err, what, target);
   };
-  std::size_t done = 0;
-  while (done < data.size()) {
-    const auto n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      abandon(errno, "cannot write");
-    }
-    done += static_cast<std::size_t>(n);
-  }
+  if (!putAll(fd, data)) abandon(errno, "cannot write");
   if (mode && ::fchmod(fd, static_cast<mode_t>(*mode)) != 0) abandon(errno, "cannot set the permissions of");
   if (::fsync(fd) != 0) abandon(errno, "cannot flush");
   const int closed = ::close(fd);
   fd = -1;
   if (closed != 0) abandon(errno, "cannot write");
-  if (::rename(tmp.c_str(), target.c_str()) != 0) abandon(errno, "cannot replace");
+  if (::rename(tmp.c_str(), target.c_str()) != 0) {
+    // A folder that lets files be created but not renamed over (a sticky
+    // folder, a file mounted on its own) still allows an in-place write.
+    const int err = errno;
+    ::unlink(tmp.c_str());
+    if (old) return writeInPlace(target, data, *old);
+    fail(err, "cannot replace", target);
+  }
 
   // Make the rename itself durable; a failure here loses nothing already written.
   const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -185,7 +253,7 @@ void replaceFile(const fs::path& target, const std::string& data, std::optional<
 
 #else
 
-void replaceFile(const fs::path& target, const std::string& data, std::optional<unsigned>) {
+void replaceFile(const fs::path& target, const std::string& data, std::optional<unsigned>, const std::string*) {
   fs::path tmp = target;
   tmp += ".tmp";
   {
@@ -208,6 +276,69 @@ void replaceFile(const fs::path& target, const std::string& data, std::optional<
 
 #endif
 
+void checkEntry(std::string_view section, std::string_view key, std::string_view value) {
+  const auto sec = trim(section);
+  const auto k = trim(key);
+  if (hasLineBreak(value)) throw std::invalid_argument("a settings value cannot hold a line break");
+  if (hasLineBreak(section) || sec.find(']') != std::string_view::npos) {
+    throw std::invalid_argument("invalid settings section name");
+  }
+  if (k.empty() || hasLineBreak(key) || k.find('=') != std::string_view::npos || k.front() == ';' ||
+      k.front() == '#' || k.front() == '[' || k.substr(0, kBom.size()) == kBom) {
+    throw std::invalid_argument("invalid settings key name");
+  }
+}
+
+// The value read() would find for key in section of d, if any.
+std::optional<std::string_view> lookup(const Document& d, std::string_view section, std::string_view key) {
+  bool inSection = trim(section).empty();  // keys before any header belong to section ""
+  for (const auto& line : d.lines) {
+    const auto info = classify(line.text);
+    if (info.kind == LineKind::Section) {
+      inSection = sameName(info.name, section);
+    } else if (info.kind == LineKind::Key && inSection && sameName(info.name, key)) {
+      return std::string_view(line.text).substr(info.eq + 1);
+    }
+  }
+  return std::nullopt;
+}
+
+// Sets one checked key in d, as write() describes.
+void apply(Document& d, std::string_view section, std::string_view key, std::string_view value) {
+  const auto sec = trim(section);
+  const auto k = trim(key);
+  bool inSection = sec.empty();
+  bool sectionFound = sec.empty();
+  bool firstRange = sec.empty();  // still inside the first matching section
+  std::size_t insertAt = 0;       // after the last non-blank line of that section
+  for (std::size_t i = 0; i < d.lines.size(); ++i) {
+    const auto info = classify(d.lines[i].text);
+    if (info.kind == LineKind::Section) {
+      firstRange = false;
+      inSection = sameName(info.name, sec);
+      if (inSection && !sectionFound) {
+        sectionFound = true;
+        firstRange = true;
+        insertAt = i + 1;
+      }
+      continue;
+    }
+    if (inSection && info.kind == LineKind::Key && sameName(info.name, k)) {
+      d.lines[i].text = d.lines[i].text.substr(0, info.eq + 1) + std::string(value);
+      return;
+    }
+    if (firstRange && info.kind != LineKind::Blank) insertAt = i + 1;
+  }
+  const std::string newLine = std::string(k) + "=" + std::string(value);
+  if (sectionFound) {
+    insertLine(d, insertAt, newLine);
+    return;
+  }
+  if (!d.lines.empty() && !trim(d.lines.back().text).empty()) insertLine(d, d.lines.size(), "");
+  insertLine(d, d.lines.size(), "[" + std::string(sec) + "]");
+  insertLine(d, d.lines.size(), newLine);
+}
+
 }  // namespace
 
 IniFile::IniFile(fs::path path) : path_(std::move(path)) {}
@@ -216,29 +347,17 @@ std::string IniFile::read(std::string_view section, std::string_view key, std::s
   std::string text;
   if (readAll(path_, text) != 0) return std::string(def);
   const Document d = parse(text);
-  bool inSection = trim(section).empty();  // keys before any header belong to section ""
-  for (const auto& line : d.lines) {
-    const auto info = classify(line);
-    if (info.kind == LineKind::Section) {
-      inSection = sameName(info.name, section);
-    } else if (info.kind == LineKind::Key && inSection && sameName(info.name, key)) {
-      return line.substr(info.eq + 1);
-    }
-  }
-  return std::string(def);
+  const auto value = lookup(d, section, key);
+  return std::string(value ? *value : def);
 }
 
 void IniFile::write(std::string_view section, std::string_view key, std::string_view value) {
-  const auto sec = trim(section);
-  const auto k = trim(key);
-  if (hasLineBreak(value)) throw std::invalid_argument("a settings value cannot hold a line break");
-  if (hasLineBreak(section) || sec.find(']') != std::string_view::npos) {
-    throw std::invalid_argument("invalid settings section name");
-  }
-  if (k.empty() || hasLineBreak(key) || k.find('=') != std::string_view::npos || k.front() == ';' ||
-      k.front() == '#' || k.front() == '[') {
-    throw std::invalid_argument("invalid settings key name");
-  }
+  writeMany({IniEntry{std::string(section), std::string(key), std::string(value)}});
+}
+
+void IniFile::writeMany(const std::vector<IniEntry>& entries) {
+  if (entries.empty()) return;
+  for (const auto& e : entries) checkEntry(e.section, e.key, e.value);
 
   // Write through a symbolic link to the file it names, not over the link.
   fs::path target = path_;
@@ -260,42 +379,14 @@ void IniFile::write(std::string_view section, std::string_view key, std::string_
   }
 
   Document d = parse(text);
-  const std::string newLine = std::string(k) + "=" + std::string(value);
-  bool inSection = sec.empty();
-  bool sectionFound = sec.empty();
-  bool firstRange = sec.empty();    // still inside the first matching section
-  std::size_t insertAt = 0;         // after the last non-blank line of that section
-  bool done = false;
-  for (std::size_t i = 0; i < d.lines.size() && !done; ++i) {
-    const auto info = classify(d.lines[i]);
-    if (info.kind == LineKind::Section) {
-      firstRange = false;
-      inSection = sameName(info.name, sec);
-      if (inSection && !sectionFound) {
-        sectionFound = true;
-        firstRange = true;
-        insertAt = i + 1;
-      }
-      continue;
-    }
-    if (inSection && info.kind == LineKind::Key && sameName(info.name, k)) {
-      d.lines[i] = d.lines[i].substr(0, info.eq + 1) + std::string(value);
-      done = true;
-    } else if (firstRange && info.kind != LineKind::Blank) {
-      insertAt = i + 1;
+  for (const auto& e : entries) {
+    apply(d, e.section, e.key, e.value);
+    // Refuse what the next read would not give back, whatever the reason.
+    if (lookup(parse(serialize(d)), e.section, e.key) != std::string_view(e.value)) {
+      throw std::invalid_argument("settings key " + e.key + " could not be read back");
     }
   }
-  if (!done) {
-    if (sectionFound) {
-      d.lines.insert(d.lines.begin() + static_cast<std::ptrdiff_t>(insertAt), newLine);
-    } else {
-      if (!d.lines.empty() && !trim(d.lines.back()).empty()) d.lines.emplace_back();
-      d.lines.push_back("[" + std::string(sec) + "]");
-      d.lines.push_back(newLine);
-    }
-  }
-  if (!exists) d.finalEol = true;
-  replaceFile(target, serialize(d), mode);
+  replaceFile(target, serialize(d), mode, exists ? &text : nullptr);
 }
 
 }  // namespace terva::app

@@ -2,15 +2,19 @@
 
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <sstream>
 #include <system_error>
 
 #include "app/settings_location.h"
+#include "app/shell_settings.h"
 
 namespace terva::app {
 namespace {
@@ -44,6 +48,44 @@ class IniFileTest : public ::testing::Test {
     std::vector<std::string> out;
     for (const auto& e : fs::directory_iterator(dir)) out.push_back(e.path().filename().string());
     return out;
+  }
+
+  static constexpr int kNoChild = 200;
+
+  // Runs fn in a child process that may not create files in dir; the settings
+  // file stays writable for it only when fileWritable. Returns fn's result
+  // (98 when it threw), or kNoChild when the child could not be set up. Root
+  // ignores permission bits, so then the child runs as the unprivileged user.
+  int inLockedFolder(bool fileWritable, const std::function<int()>& fn) {
+    constexpr uid_t kNobody = 65534;
+    const bool root = ::geteuid() == 0;
+    std::error_code ec;
+    if (root) {
+      fs::permissions(dir, fs::perms(0755), ec);
+      if (fs::exists(file)) {
+        fs::permissions(file, fs::perms(0644), ec);
+        if (::chown(file.c_str(), fileWritable ? kNobody : 0, fileWritable ? kNobody : 0) != 0) return kNoChild;
+      }
+    } else {
+      fs::permissions(dir, fs::perms(0555), ec);
+      if (fs::exists(file)) fs::permissions(file, fs::perms(fileWritable ? 0644 : 0444), ec);
+    }
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      if (root && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) ::_exit(kNoChild);
+      if (::access(dir.c_str(), X_OK) != 0) ::_exit(kNoChild);
+      int result = 98;
+      try {
+        result = fn();
+      } catch (...) {
+      }
+      ::_exit(result);
+    }
+    int status = 0;
+    if (pid > 0) ::waitpid(pid, &status, 0);
+    fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ec);
+    if (fs::exists(file)) fs::permissions(file, fs::perms(0644), ec);
+    return pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : kNoChild;
   }
 
   fs::path dir;
@@ -142,6 +184,96 @@ TEST_F(IniFileTest, NewFilesUseLfWithoutBomAndOtherFilesKeepTheirShape) {
   EXPECT_EQ(ini.read("", "top2", ""), "3");
 }
 
+TEST_F(IniFileTest, LinesNotChangedKeepTheirBytes) {
+  struct Case {
+    const char* name;
+    std::string before;
+    const char* section;
+    const char* key;
+    const char* value;
+    std::string after;
+  } cases[] = {
+      {"mixed endings, first line changed", "a=1\nb=2\r\n", "", "a", "5", "a=5\nb=2\r\n"},
+      {"mixed endings, last line changed", "a=1\r\nb=2\n", "", "b", "5", "a=1\r\nb=5\n"},
+      {"mixed endings, key added in the style of the first line", "[s]\na=1\r\n", "s", "c", "3",
+       "[s]\na=1\r\nc=3\n"},
+      {"blanks and comments kept", "[s]\r\n x = 1 \t\r\n;c\n\nk=old\r\n", "s", "k", "new",
+       "[s]\r\n x = 1 \t\r\n;c\n\nk=new\r\n"},
+      {"last line ends with a lone CR, key added", "[s]\r\nk=v\r", "s", "j", "2", "[s]\r\nk=v\r\nj=2"},
+      {"last line ends with a lone CR, section added", "k=v\r", "new", "a", "b", "k=v\r\n\r\n[new]\r\na=b"},
+      {"last line ends with a lone CR, value changed", "[s]\nk=v\r", "s", "k", "w", "[s]\nk=w\r"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    put(file, c.before);
+    IniFile ini(file);
+    const std::string untouched = ini.read("s", "k", "<absent>");
+    ini.write(c.section, c.key, c.value);
+    EXPECT_EQ(get(file), c.after);
+    EXPECT_EQ(ini.read(c.section, c.key, "<absent>"), c.value);
+    // A value the write did not touch reads the same as before.
+    if (std::string(c.key) != "k") {
+      EXPECT_EQ(ini.read("s", "k", "<absent>"), untouched);
+    }
+  }
+  // A line ending in a lone CR at the end of the file reads without it.
+  put(file, "k=v\r");
+  EXPECT_EQ(IniFile(file).read("", "k", ""), "v");
+}
+
+TEST_F(IniFileTest, WriteManyEqualsKeyByKeyWrites) {
+  const std::string bom = "\xEF\xBB\xBF";
+  struct Case {
+    const char* name;
+    std::optional<std::string> before;  // nullopt: no file
+  } cases[] = {
+      {"no file", std::nullopt},
+      {"empty file", ""},
+      {"other sections only", "; top\n[other]\nport=COM9\n"},
+      {"CR LF", "[kelvor]\r\nviewmode=2\r\n\r\n[tail]\r\nx=1\r\n"},
+      {"BOM", bom + "[kelvor]\nport=COM1\n"},
+      {"keys missing", "[kelvor]\ndebugmode=1\n# note\n\n[other]\na=b"},
+      {"keys present", "[KELVOR]\nautoconnect=1\ntotray = 1\n crlf=1\ntokeyboard=\ntobuffer=1\nport=x\n"
+                       "template=dec(b1)\nviewmode=3\n"},
+      {"no final line break, lone CR", "[kelvor]\r\nviewmode=1\r"},
+      {"mixed endings, section twice", "[kelvor]\nviewmode=1\r\n[o]\n[kelvor]\ncrlf=0\r\n"},
+  };
+  const std::vector<IniEntry> entries = {
+      {"kelvor", "viewmode", "3"}, {"kelvor", "template", "UID dec(b2b1) "}, {"kelvor", "port", "/dev/ttyUSB0"},
+      {"kelvor", "tobuffer", "1"}, {"kelvor", "tokeyboard", "0"},           {"kelvor", "crlf", "1"},
+      {"kelvor", "totray", "0"},   {"kelvor", "autoconnect", "1"},          {"new", "viewmode", "2"},
+      {"kelvor", "crlf", "0"},  // the same key twice: the last one wins
+  };
+  const fs::path single = dir / "single.ini";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(file);
+    fs::remove(single);
+    if (c.before) {
+      put(file, *c.before);
+      put(single, *c.before);
+    }
+    IniFile many(file);
+    many.writeMany(entries);
+    IniFile oneByOne(single);
+    for (const auto& e : entries) oneByOne.write(e.section, e.key, e.value);
+    EXPECT_EQ(get(file), get(single));
+    EXPECT_EQ(many.read("kelvor", "template", ""), "UID dec(b2b1) ");
+    EXPECT_EQ(many.read("kelvor", "crlf", ""), "0");
+  }
+}
+
+TEST_F(IniFileTest, WriteManyChangesNothingWhenAnyEntryIsRefused) {
+  const std::string before = "[kelvor]\nviewmode=2\n";
+  put(file, before);
+  EXPECT_THROW(IniFile(file).writeMany({{"kelvor", "viewmode", "1"}, {"kelvor", "template", "a\nb"}}),
+               std::invalid_argument);
+  EXPECT_EQ(get(file), before);
+  EXPECT_EQ(entries(), std::vector<std::string>{"settings.ini"});
+  IniFile(file).writeMany({});
+  EXPECT_EQ(get(file), before);
+}
+
 TEST_F(IniFileTest, RefusesWhatCannotBeStoredAndChangesNothing) {
   const std::string before = "[kelvor]\r\ntemplate=keep me\r\n";
   put(file, before);
@@ -160,6 +292,9 @@ TEST_F(IniFileTest, RefusesWhatCannotBeStoredAndChangesNothing) {
       {"key like a section", "kelvor", "[k", "v"},
       {"section with ]", "a]b", "k", "v"},
       {"section with LF", "a\nb", "k", "v"},
+      // A key line at the start of the file would lose its mark to the BOM rule.
+      {"key opening with a BOM, no section", "", "\xEF\xBB\xBFk", "v"},
+      {"key opening with a BOM", "kelvor", " \xEF\xBB\xBFk", "v"},
   };
   IniFile ini(file);
   for (const auto& c : cases) {
@@ -195,17 +330,58 @@ TEST_F(IniFileTest, WriteFailuresThrowAndLeaveNoTrace) {
   EXPECT_FALSE(fs::exists(dir / "missing"));
 }
 
-TEST_F(IniFileTest, ReadOnlyFileOrFolderIsLeftUntouched) {
-  if (::geteuid() == 0) GTEST_SKIP() << "permission bits do not bind root";
-  put(file, "[kelvor]\nk=old\n");
-  fs::permissions(file, fs::perms::owner_read);
-  EXPECT_THROW(IniFile(file).write("kelvor", "k", "v"), std::system_error);
-  fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
-  fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
-  EXPECT_THROW(IniFile(file).write("kelvor", "k", "v"), std::system_error);
-  fs::permissions(dir, fs::perms::owner_all);
-  EXPECT_EQ(get(file), "[kelvor]\nk=old\n");
+TEST_F(IniFileTest, FolderRefusingNewFilesIsWrittenInPlace) {
+  put(file, "[kelvor]\r\nk=old\r\n; note\r\n");
+  const int r = inLockedFolder(true, [this] {
+    IniFile ini(file);
+    ini.write("kelvor", "k", "a much longer value than before");
+    ini.write("kelvor", "k", "new");  // shorter again: the file must shrink
+    ini.write("kelvor", "a", "1");
+    return 0;
+  });
+  if (r == kNoChild) GTEST_SKIP() << "no unprivileged user can reach the test folder";
+  ASSERT_EQ(r, 0);
+  EXPECT_EQ(get(file), "[kelvor]\r\nk=new\r\n; note\r\na=1\r\n");
   EXPECT_EQ(entries(), std::vector<std::string>{"settings.ini"});
+}
+
+TEST_F(IniFileTest, NothingWritableThrowsAndLeavesTheFileWhole) {
+  const std::string before = "[kelvor]\nk=old\n";
+  put(file, before);
+  const auto refused = [this] {
+    try {
+      IniFile(file).write("kelvor", "k", "v");
+    } catch (const std::system_error&) {
+      return 0;
+    }
+    return 1;
+  };
+  // Neither the folder nor the file may be written.
+  int r = inLockedFolder(false, refused);
+  if (r == kNoChild) GTEST_SKIP() << "no unprivileged user can reach the test folder";
+  EXPECT_EQ(r, 0);
+  EXPECT_EQ(get(file), before);
+  // No file yet, and the folder takes none.
+  fs::remove(file);
+  EXPECT_EQ(inLockedFolder(false, refused), 0);
+  EXPECT_TRUE(entries().empty());
+}
+
+TEST_F(IniFileTest, CloseInALockedFolderSavesWhatTheFileAllows) {
+  put(file, "[kelvor]\ndebugmode=1\n");
+  ShellSettings s;
+  s.tobuffer = true;
+  const auto save = [&] { return writeShellSettings(file, s) ? 0 : 1; };
+  const int r = inLockedFolder(true, save);
+  if (r == kNoChild) GTEST_SKIP() << "no unprivileged user can reach the test folder";
+  EXPECT_EQ(r, 0);
+  const std::string saved = get(file);
+  EXPECT_EQ(saved,
+            "[kelvor]\ndebugmode=1\nviewmode=1\ntemplate=\ntobuffer=1\ntokeyboard=0\ncrlf=0\ntotray=0\n"
+            "autoconnect=0\n");
+  s.crlf = true;
+  EXPECT_EQ(inLockedFolder(false, save), 1);  // nothing writable: reported, not thrown
+  EXPECT_EQ(get(file), saved);
 }
 
 TEST_F(IniFileTest, SettingsFilePathFallsBackToTheUserConfigFolder) {
