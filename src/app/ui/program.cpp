@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QTabWidget>
 
-#include "app/inifile.h"
 #include "app/shell_settings.h"
 #include "app/ui/tform1.h"
 #include "ident/keyboard.h"
@@ -58,49 +57,35 @@ Program::~Program() {
 void Program::firstShowStep() {
   reading_->setFirstShow(true);
   connection_.FillDeviceList();
-  const IniFile ini(services_.settingsFile);
-  // Each key is applied as it is read; an error ends the reading and leaves
-  // the keys not yet read in their design state.
-  try {
-    const std::string port = ini.read(kSettingsSection, "port", "");
-    if (!port.empty() && services_.commandLinePort.empty()) connection_.selectByName(port);
-    const int mode = viewModeFromSetting(ini.read(kSettingsSection, "viewmode", "1"));
-    reading_->restoreViewMode(mode, mode == 3 ? ini.read(kSettingsSection, "template", "") : std::string());
-    ident::DeliveryOptions d;
-    d.toClipboard = flagOn(ini.read(kSettingsSection, "tobuffer", "0"));
-    d.toKeyboard = flagOn(ini.read(kSettingsSection, "tokeyboard", "0"));
-    d.enterAfter = flagOn(ini.read(kSettingsSection, "crlf", "0"));
-    reading_->setDelivery(d);
-    debugmode_ = flagOn(ini.read(kSettingsSection, "debugmode", "0"));
-    if (flagOn(ini.read(kSettingsSection, "autoconnect", "0"))) {
-      reading_->autoConnectOption()->setChecked(true);
-      connection_.connectLater(Millis(500));
-    }
-    if (flagOn(ini.read(kSettingsSection, "totray", "0"))) {
-      reading_->startInTrayOption()->setChecked(true);
-      Timer3->start(Millis(10));
-    }
-  } catch (...) {
-  }
-  if (services_.connectAtStart) connection_.connectLater(Millis(500));
+  const ShellSettings saved = readShellSettings(services_.settingsFile);
+  if (saved.port && services_.commandLinePort.empty()) connection_.selectByName(*saved.port);
+  reading_->restoreViewMode(static_cast<int>(saved.viewMode), saved.templ);
+  reading_->setDelivery({saved.tobuffer, saved.tokeyboard, saved.crlf});
+  debugmode_ = saved.debugmode;
+  reading_->autoConnectOption()->setChecked(saved.autoconnect);
+  if (saved.autoconnect || services_.connectAtStart) connection_.connectLater(Millis(500));
+  reading_->startInTrayOption()->setChecked(saved.totray);
+  if (saved.totray) Timer3->start(Millis(10));
   reading_->setFirstShow(false);
 }
 
+ShellSettings Program::currentSettings() const {
+  ShellSettings s;
+  if (connection_.selected() >= 0) s.port = connection_.selectedName();
+  s.viewMode = static_cast<ident::ViewMode>(reading_->display().viewMode());
+  s.templ = reading_->display().templateToSave();
+  const ident::DeliveryOptions d = reading_->delivery();
+  s.tobuffer = d.toClipboard;
+  s.tokeyboard = d.toKeyboard;
+  s.crlf = d.enterAfter;
+  s.autoconnect = reading_->autoConnectOption()->isChecked();
+  s.totray = reading_->startInTrayOption()->isChecked();
+  return s;
+}
+
 void Program::closeStep() {
-  IniFile ini(services_.settingsFile);
-  try {
-    ini.write(kSettingsSection, "viewmode", std::to_string(reading_->display().viewMode()));
-    ini.write(kSettingsSection, "template", reading_->display().templateToSave());
-    if (connection_.selected() >= 0) ini.write(kSettingsSection, "port", connection_.selectedName());
-    const ident::DeliveryOptions d = reading_->delivery();
-    ini.write(kSettingsSection, "tobuffer", flagText(d.toClipboard));
-    ini.write(kSettingsSection, "tokeyboard", flagText(d.toKeyboard));
-    ini.write(kSettingsSection, "crlf", flagText(d.enterAfter));
-    ini.write(kSettingsSection, "totray", flagText(reading_->startInTrayOption()->isChecked()));
-    ini.write(kSettingsSection, "autoconnect", flagText(reading_->autoConnectOption()->isChecked()));
-  } catch (...) {
-    // An unwritable settings file costs the operator's choices, nothing else.
-  }
+  // An unwritable settings file costs the operator's choices, nothing else.
+  writeShellSettings(services_.settingsFile, currentSettings());
   Timer3->stop();
   connection_.Disconnect();
   if (services_.keyboard) services_.keyboard->flush();

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "app/shell_settings.h"
 #include "protocol/clock.h"
 #include "protocol/connection.h"
 #include "protocol/operator.h"
@@ -55,6 +56,7 @@ class Program : public QObject {
  private:
   void firstShowStep();
   void closeStep();
+  ShellSettings currentSettings() const;
 
   ProgramServices services_;
   ReaderSession session_;
