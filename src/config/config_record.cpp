@@ -180,7 +180,7 @@ ChecksumDisplay checksumDisplay(const ConfigItems& items, int mode, std::string_
   ChecksumDisplay d;
   d.caption = std::string(caption);
   if (!items[kTagChecksum].empty()) {
-    if (mode == 1 || mode == 3 || mode == 2) {
+    if (mode >= 1 && mode <= 3) {  // mode 0 shows nothing more
       d.kind = ChecksumDisplay::Kind::InputBox;
       d.prompt = std::string(mode == 2 ? kAccessChecksumPrompt : kObjectChecksumPrompt);
       d.value = items[kTagChecksum];

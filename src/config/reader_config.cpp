@@ -256,7 +256,15 @@ Colour& ledColour(ReaderConfig& c, Led which) {
   return c.ledGreen;
 }
 
-Colour ledColour(const ReaderConfig& c, Led which) { return ledColour(const_cast<ReaderConfig&>(c), which); }
+Colour ledColour(const ReaderConfig& c, Led which) {
+  switch (which) {
+    case Led::Idle: return c.ledIdle;
+    case Led::RedGreen: return c.ledRedGreen;
+    case Led::Red: return c.ledRed;
+    case Led::Green: break;
+  }
+  return c.ledGreen;
+}
 
 void setPickedColour(ReaderConfig& c, Led which, Colour picked) { ledColour(c, which) = reduceColour(picked); }
 

@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <utility>
+
 namespace terva::config {
 
 namespace {
@@ -176,6 +178,32 @@ std::optional<std::string> saveNamesFile(const QString& path, const ZoneNames& n
     return err;
   }
   if (!file.commit()) return file.errorString().toStdString();
+  return std::nullopt;
+}
+
+ZoneNamesModel::ZoneNamesModel(QString settingsFolder)
+    : folder_(std::move(settingsFolder)), names_(defaultZoneNames()), list_(fillnamelist(folder_)) {}
+
+void ZoneNamesModel::setName(int zone, std::string name) {
+  if (zone >= 1 && zone <= 64) names_[static_cast<std::size_t>(zone - 1)] = std::move(name);
+}
+
+void ZoneNamesModel::refreshList(std::string_view name) { list_ = fillnamelist(folder_, name); }
+
+std::optional<std::string> ZoneNamesModel::choose(int index) {
+  NamesChoice c = chooseNamesSet(list_, index, list_.selected, folder_, names_);
+  names_ = std::move(c.names);
+  list_.selected = c.selected;
+  return c.error;
+}
+
+bool ZoneNamesModel::asksBeforeSaving(const QString& path) const {
+  return isOtherFolder(QFileInfo(path).absolutePath(), folder_);
+}
+
+std::optional<std::string> ZoneNamesModel::save(const QString& path) {
+  if (auto err = saveNamesFile(path, names_)) return err;
+  list_ = namesListAfterSave(folder_, path);
   return std::nullopt;
 }
 

@@ -89,4 +89,32 @@ std::optional<std::string> saveNamesFile(const QString& path, const ZoneNames& n
 // two folders compared as cleaned absolute paths.
 bool isOtherFolder(const QString& chosenFolder, const QString& settingsFolder);
 
+// The zone area's names side: the grid's names and the names-set selector,
+// with names files in the settings folder given at construction.
+class ZoneNamesModel {
+ public:
+  // Start: default names, the selector on "стандартные имена".
+  explicit ZoneNamesModel(QString settingsFolder);
+
+  const QString& folder() const { return folder_; }
+  const ZoneNames& names() const { return names_; }
+  // A name edited in the grid (zone 1..64); the selection stays.
+  void setName(int zone, std::string name);
+  const NamesList& list() const { return list_; }
+  // Rebuilds the selector (fillnamelist) and selects `name`, if listed.
+  void refreshList(std::string_view name = {});
+
+  // ComboBox1Change: applies item `index`; the error to show, if any.
+  std::optional<std::string> choose(int index);
+  // Whether saving to `path` asks kOtherFolderQuestion first.
+  bool asksBeforeSaving(const QString& path) const;
+  // Saves the names to `path` and refreshes the selector; the error to show.
+  std::optional<std::string> save(const QString& path);
+
+ private:
+  QString folder_;
+  ZoneNames names_;
+  NamesList list_;
+};
+
 }  // namespace terva::config

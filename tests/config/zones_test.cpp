@@ -245,3 +245,36 @@ TEST(NamesFile, OtherFolderComparison) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ZoneNamesModel, ChooseEditSaveInTheSettingsFolder) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  writeRaw(dir.filePath("gates.znm"), "\xC2\xF5\xEE\xE4\r\n");  // "Вход" in Windows-1251
+  ZoneNamesModel m(dir.path());
+  EXPECT_EQ(m.list().selected, 0);
+  EXPECT_EQ(m.names(), defaultZoneNames());
+
+  EXPECT_FALSE(m.choose(1));
+  EXPECT_EQ(m.names()[0], "Вход");
+  m.setName(2, "Склад");
+  EXPECT_EQ(m.list().selected, 1);
+
+  const QString mine = dir.filePath("new.znm");
+  EXPECT_FALSE(m.asksBeforeSaving(mine));
+  ASSERT_FALSE(m.save(mine));
+  EXPECT_EQ(m.list().items[static_cast<std::size_t>(m.list().selected)], "new.znm");
+
+  QTemporaryDir other;
+  ASSERT_TRUE(other.isValid());
+  EXPECT_TRUE(m.asksBeforeSaving(QDir(other.path()).filePath("x.znm")));
+  ASSERT_FALSE(m.save(QDir(other.path()).filePath("x.znm")));
+  EXPECT_EQ(m.list().selected, 0);
+  EXPECT_EQ(m.names()[1], "Склад");  // the grid keeps the names just saved
+
+  EXPECT_FALSE(m.choose(0));
+  EXPECT_EQ(m.names(), defaultZoneNames());
+}
+
+}  // namespace
