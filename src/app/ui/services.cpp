@@ -21,7 +21,9 @@ void QtPrompts::error(const std::string& text) {
 }
 
 void QtPrompts::message(const std::string& text) {
-  QMessageBox::information(parent_, QString::fromUtf8(kApplicationTitle), u8(text));
+  // A plain message: the application's title, the text and OK, no icon.
+  QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kApplicationTitle), u8(text), QMessageBox::Ok, parent_);
+  box.exec();
 }
 
 bool QtPrompts::question(const std::string& text) {
