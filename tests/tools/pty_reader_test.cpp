@@ -264,12 +264,19 @@ struct Child {
 
   void type(const std::string& text) { ASSERT_EQ(::write(in, text.data(), text.size()), static_cast<ssize_t>(text.size())); }
 
-  // Waits for its output to end and returns its exit status (-1: not a normal exit).
+  // Waits for it to end and returns its exit status: -1 for not a normal
+  // exit, -2 when it is still running after a few seconds.
   int exitCode() {
     while (line()) {
     }
+    const auto end = Clock::now() + 3000ms;
     int status = 0;
-    if (::waitpid(pid, &status, 0) != pid) return -1;
+    pid_t got = 0;
+    while ((got = ::waitpid(pid, &status, WNOHANG)) == 0 && Clock::now() < end) {
+      pollfd p{out, POLLIN, 0};
+      ::poll(&p, 1, 20);  // a short pause without sleeping the whole wait
+    }
+    if (got != pid) return -2;
     pid = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
@@ -280,13 +287,25 @@ std::string simExecutable() {
   return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "terva-reader-sim").string();
 }
 
-TEST(ReaderSimExecutableTest, ServesAfterEndOfInputAndStopsCleanly) {
+// However it is asked to stop, it stops, also once the reader is unplugged
+// (then every command used to be refused, quit included).
+TEST(ReaderSimExecutableTest, ServesAndStopsOnQuitEndOfInputOrSignal) {
   const std::string exe = simExecutable();
   if (!std::filesystem::exists(exe)) GTEST_SKIP() << "terva-reader-sim is not built";
+  enum class Stop { Signal, Quit, EndOfInput };
   struct Case {
     const char* name;
-    int signal;  // 0: type quit
-  } cases[] = {{"SIGTERM", SIGTERM}, {"SIGINT", SIGINT}, {"quit", 0}};
+    Stop stop;
+    int signal;
+    bool unplugFirst;
+  } cases[] = {
+      {"SIGTERM", Stop::Signal, SIGTERM, false},
+      {"SIGINT", Stop::Signal, SIGINT, false},
+      {"quit", Stop::Quit, 0, false},
+      {"end of input", Stop::EndOfInput, 0, false},
+      {"quit after unplug", Stop::Quit, 0, true},
+      {"end of input after unplug", Stop::EndOfInput, 0, true},
+  };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Child child;
@@ -297,10 +316,6 @@ TEST(ReaderSimExecutableTest, ServesAfterEndOfInputAndStopsCleanly) {
 
     child.type("card uid 01\nbogus\n");
     EXPECT_TRUE(child.expectLines({"sent UID 01", "> 55 49 44 3A 20 30 31 0D 0A", "error: unknown command 'bogus' (type help)"}));
-    if (c.signal != 0) {
-      ::close(child.in);  // end of input must not stop it
-      child.in = -1;
-    }
 
     const int host = ::open(path->c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(host, 0);
@@ -310,10 +325,19 @@ TEST(ReaderSimExecutableTest, ServesAfterEndOfInputAndStopsCleanly) {
     EXPECT_TRUE(child.expectLines({"< 23 05 05 01 24", "> 23 08 00 01 0D 01 00 24"}));
     ::close(host);
 
-    if (c.signal != 0) {
-      ::kill(child.pid, c.signal);
-    } else {
-      child.type("quit\n");
+    if (c.unplugFirst) {
+      child.type("unplug\ncard uid 02\n");
+      EXPECT_TRUE(child.expectLines({"unplugged", "error: the reader is unplugged"}));
+    }
+    switch (c.stop) {
+      case Stop::Signal: ::kill(child.pid, c.signal); break;
+      case Stop::Quit: child.type("quit\n"); break;
+      case Stop::EndOfInput:
+        child.type("status");  // an unterminated last line still runs
+        ::close(child.in);
+        child.in = -1;
+        EXPECT_TRUE(child.expectLines({"card mode: card reading"}));
+        break;
     }
     EXPECT_EQ(child.exitCode(), 0);
   }
