@@ -196,6 +196,69 @@ TEST_F(PtyReaderTest, StopIsPromptWithADelayedReplyPending) {
   EXPECT_TRUE(reader.waitIdle(0ms));
 }
 
+// A master-card run as the program makes it: the bytes the reader received and
+// the replies it sent, through the real tty layer.
+TEST_F(PtyReaderTest, MasterCardsWrittenAndReadBack) {
+  const std::string record = "02021000" "0303000040" "060101" "040100" "050100" "0C081F04E00700F800FC";
+  startAndOpen();
+  const std::vector<std::string> hostFrames = {
+      "2324" "0102" + record + "110100" "24", "2309" "0201010200" "02" "24", "2305050124", "2305070124"};
+  const std::string ok = "230800010D010024";
+
+  send(hostFrames[0]);
+  EXPECT_EQ(receive(8), ok);
+  send(hostFrames[1]);
+  EXPECT_EQ(receive(8), ok);
+  ASSERT_TRUE(reader.waitForFrame(hostFrames[1], 1000ms));  // the reply went out after the frame was taken
+  EXPECT_EQ(reader.cardMode(), CardMode::WriteMasters);
+  EXPECT_TRUE(reader.execute("present blank").ok);
+  EXPECT_EQ(receive(8), ok);
+  EXPECT_TRUE(reader.execute("present blank classic").ok);  // mode 1 with Mifare Plus ticked
+  EXPECT_EQ(receive(8), "230800010D011724");
+  EXPECT_TRUE(reader.execute("present blank").ok);
+  EXPECT_EQ(receive(8), ok);
+  send(hostFrames[2]);
+  EXPECT_EQ(receive(8), ok);
+  send(hostFrames[3]);
+  EXPECT_EQ(receive(8), ok);
+  ASSERT_TRUE(reader.waitForFrame(hostFrames[3], 1000ms));
+  reader.command("present 3");
+
+  const auto cards = reader.cards();
+  ASSERT_EQ(cards.size(), 3u);
+  EXPECT_EQ(cards[1].kind, CardKind::Blank);
+  const std::string configFrame = "2329" "0103" "01020102" + record +
+                                  ReaderSim::checksumItem(record, cards[2].objectCode) + "24";
+  EXPECT_EQ(receive(41), configFrame);
+
+  EXPECT_EQ(reader.framesFromHost(), hostFrames);
+  ASSERT_TRUE(reader.waitIdle(1000ms));
+  EXPECT_EQ(bytesToHex(reader.sentToHost()), ok + ok + ok + "230800010D011724" + ok + ok + ok + configFrame);
+  send(hostFrames[2]);
+  EXPECT_TRUE(reader.waitForFrame(hostFrames[2], 1000ms, 2));
+  EXPECT_TRUE(reader.waitForSent([](const std::string& s) { return s.size() == 8 * 8 + 41; }, 1000ms));
+}
+
+// A card presented to a reader that is not running or unplugged changes nothing.
+TEST_F(PtyReaderTest, CardsNeedARunningReaderButQuitAlwaysWorks) {
+  EXPECT_EQ(reader.command("present blank"), "error: the reader is not running");
+  startAndOpen();
+  EXPECT_TRUE(reader.execute("present blank").ok);
+  const std::string message = "UID: " + reader.cards()[0].uid + "\r\n";
+  EXPECT_EQ(reader.cards()[0].uid.size(), 14u);  // seven bytes, as Mifare cards have
+  EXPECT_EQ(receive(message.size()), bytesToHex(message));
+  reader.command("unplug");
+  for (const char* line : {"present blank", "present 1", "card uid 01", "raw 00"}) {
+    const auto r = reader.execute(line);
+    EXPECT_FALSE(r.ok) << line;
+    EXPECT_EQ(r.answer, "error: the reader is unplugged");
+  }
+  EXPECT_EQ(reader.cards().size(), 1u);
+  EXPECT_TRUE(reader.execute("status").ok);
+  EXPECT_TRUE(reader.execute("result 3").ok);
+  EXPECT_EQ(reader.execute("quit").action, Action::Quit);
+}
+
 // ---- the terva-reader-sim executable ----
 
 struct Child {

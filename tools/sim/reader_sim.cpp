@@ -622,7 +622,8 @@ Card& ReaderSim::newCard(CardFamily family) {
 
 // Seven-byte UIDs as Mifare cards have, distinct for every card number.
 std::string ReaderSim::uidFor(int number) const {
-  return "04" + hex32(fnv1a("card " + std::to_string(number))) + byteHex(static_cast<unsigned>(number) & 0xFF);
+  const auto n = static_cast<unsigned>(number);
+  return "04" + hex32(fnv1a("card " + std::to_string(number))) + byteHex((n >> 8) & 0xFF) + byteHex(n & 0xFF);
 }
 
 CommandResult ReaderSim::present(int number, CardFamily family, std::optional<std::uint8_t> code) {
