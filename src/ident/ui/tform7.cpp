@@ -129,7 +129,7 @@ void TForm7::templateChanged() {
 
 void TForm7::Button1Click() {
   const auto result = model_.apply();
-  Edit3->setText(QString::fromLatin1(result.text));
+  Edit3->setText(QString::fromUtf8(result.text));  // identifier bytes come back as characters
   syncUseButton();
 }
 
