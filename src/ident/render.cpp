@@ -138,45 +138,69 @@ std::string encodeUtf8(const Chars& chars) {
 // (and its replacements) on to the next stage. The result is the same as
 // rewriting the whole text once per step, in time linear in its length.
 
+// A name of two or three characters and what it stands for (one or two).
 struct Stage {
-  Chars from;
-  Chars to;
-  Chars held;  // a proper prefix of `from`
+  std::array<char32_t, 3> from{};
+  std::size_t fromLength = 0;
+  std::array<char32_t, 2> to{};
+  std::size_t toLength = 0;
+  std::array<char32_t, 3> held{};  // a proper prefix of `from`
+  std::size_t heldLength = 0;
+
+  bool heldIsPrefix() const {
+    for (std::size_t k = 0; k < heldLength; ++k) {
+      if (held[k] != from[k]) return false;
+    }
+    return true;
+  }
 };
 
 class StageChain {
  public:
-  void add(Chars from, Chars to) { stages_.push_back({std::move(from), std::move(to), {}}); }
+  explicit StageChain(std::size_t expected) { out_.reserve(expected); }
+  void add(std::u32string_view from, std::u32string_view to) {
+    Stage s;
+    s.fromLength = from.size();
+    s.toLength = to.size();
+    std::copy(from.begin(), from.end(), s.from.begin());
+    std::copy(to.begin(), to.end(), s.to.begin());
+    stages_.push_back(s);
+  }
 
   void feed(char32_t c) { feed(0, c); }
   Chars finish() {
     for (std::size_t k = 0; k < stages_.size(); ++k) {
-      Chars held;
-      held.swap(stages_[k].held);  // too short to match: passed on as it is
-      for (char32_t c : held) feed(k + 1, c);
+      Stage& s = stages_[k];
+      const std::array<char32_t, 3> held = s.held;
+      const std::size_t n = s.heldLength;
+      s.heldLength = 0;  // too short to match: passed on as it is
+      for (std::size_t j = 0; j < n; ++j) feed(k + 1, held[j]);
     }
     return std::move(out_);
   }
 
  private:
   void feed(std::size_t k, char32_t c) {
+    // Stages holding nothing let through a character their name does not start with.
+    while (k < stages_.size() && stages_[k].heldLength == 0 && stages_[k].from[0] != c) ++k;
     if (k == stages_.size()) {
       out_.push_back(c);
       return;
     }
     Stage& s = stages_[k];
-    s.held.push_back(c);
+    s.held[s.heldLength++] = c;
     for (;;) {
-      if (s.held == s.from) {
-        s.held.clear();
-        for (char32_t r : s.to) feed(k + 1, r);
+      if (s.heldLength == s.fromLength && s.heldIsPrefix()) {
+        s.heldLength = 0;
+        for (std::size_t j = 0; j < s.toLength; ++j) feed(k + 1, s.to[j]);
         return;
       }
-      if (std::u32string_view(s.from).starts_with(s.held)) return;
-      const char32_t first = s.held.front();
-      s.held.erase(0, 1);
+      if (s.heldIsPrefix()) return;
+      const char32_t first = s.held[0];
+      for (std::size_t j = 1; j < s.heldLength; ++j) s.held[j - 1] = s.held[j];
+      --s.heldLength;
       feed(k + 1, first);
-      if (s.held.empty()) return;
+      if (s.heldLength == 0) return;
     }
   }
 
@@ -201,7 +225,12 @@ constexpr int kHeadReach = 22;  // characters after a "d" that its conversion te
 class ConversionText {
  public:
   explicit ConversionText(const Chars& w) {
-    ch_.reserve(w.size() + 1);
+    // Room for the values too: most replace a text at least as long.
+    const std::size_t room = w.size() + w.size() / 2 + 128;
+    ch_.reserve(room);
+    next_.reserve(room);
+    prev_.reserve(room);
+    key_.reserve(room);
     ch_.push_back(0);  // node 0: start sentinel
     for (char32_t c : w) ch_.push_back(c);
     const int n = static_cast<int>(ch_.size());
@@ -211,7 +240,9 @@ class ConversionText {
       next_[static_cast<std::size_t>(k)] = k + 1 < n ? k + 1 : kEnd;
       prev_[static_cast<std::size_t>(k)] = k - 1;
     }
-    key_.resize(ch_.size());
+    key_.assign(ch_.size(), kNoKey);
+    seen_.reserve(room);
+    seen_.assign(ch_.size(), 0);
     for (int k = 1; k < n; ++k) {
       if (at(k) == U'd') renewKey(k);
     }
@@ -240,13 +271,15 @@ class ConversionText {
 
       // Every occurrence from i on, as the text stands now (they never overlap).
       const int before = prev(i);
+      const int key = keyId(conversion);
       std::vector<int> hits;
-      if (auto found = index_.find(conversion); found != index_.end()) {
-        hits.assign(found->second.lower_bound(i), found->second.end());
+      if (key != kNoKey) {
+        const auto& at = at_[static_cast<std::size_t>(key)];
+        hits.assign(at.lower_bound(i), at.end());
       }
       if (hits.empty() || hits.front() != i) hits.insert(hits.begin(), i);
       for (int r : hits) {
-        if (removed(r) || (r != i && key_[static_cast<std::size_t>(r)] != conversion)) continue;
+        if (removed(r) || (r != i && key_[static_cast<std::size_t>(r)] != key)) continue;
         replace(r, conversion.size(), value);
       }
       // A new head can start at most five characters before i.
@@ -255,6 +288,7 @@ class ConversionText {
       from = from > 0 ? from : next(0);
     }
     Chars out;
+    out.reserve(ch_.size());
     for (int p = next(0); p != kEnd; p = next(p)) out.push_back(at(p));
     return out;
   }
@@ -279,39 +313,53 @@ class ConversionText {
     return kEnd;
   }
 
-  // The conversion text that starts at a "d", empty when none does.
-  Chars conversionAt(int p) const {
-    Chars text;
+  // The conversion text that starts at a "d" into `text`, empty when none
+  // does; returns how many characters were looked at.
+  int conversionAt(int p, Chars& text) const {
+    text.clear();
+    int seen = 0;
     for (int k = 0; k <= 5; ++k, p = next(p)) {
-      if (p == kEnd) return {};
+      if (p == kEnd) return seen;
       text.push_back(at(p));
+      ++seen;
     }
-    if (text.back() != U'(') return {};
+    if (text.back() != U'(') return text.clear(), seen;
     for (std::size_t count = 0;; p = next(p)) {
-      if (p == kEnd) return {};
+      if (p == kEnd) return text.clear(), seen;
       const char32_t c = at(p);
       text.push_back(c);
-      if (c == U')') return text;
-      if (!isUpperHexDigit(c) || ++count > kMaxHexDigits) return {};
+      ++seen;
+      if (c == U')') return seen;
+      if (!isUpperHexDigit(c) || ++count > kMaxHexDigits) return text.clear(), seen;
     }
+  }
+
+  int keyId(const Chars& key) const {
+    auto found = ids_.find(key);
+    return found == ids_.end() ? kNoKey : found->second;
   }
 
   void dropKey(int p) {
-    Chars& key = key_[static_cast<std::size_t>(p)];
-    if (key.empty()) return;
-    auto found = index_.find(key);
-    found->second.erase(p);
-    if (found->second.empty()) index_.erase(found);
-    key.clear();
+    int& key = key_[static_cast<std::size_t>(p)];
+    if (key == kNoKey) return;
+    at_[static_cast<std::size_t>(key)].erase(p);
+    key = kNoKey;
   }
 
   void renewKey(int p) {
-    Chars key = conversionAt(p);
+    Chars& text = scratch_;
+    seen_[static_cast<std::size_t>(p)] = conversionAt(p, text);
+    int key = kNoKey;
+    if (!text.empty()) {
+      auto [found, added] = ids_.try_emplace(text, static_cast<int>(at_.size()));
+      if (added) at_.emplace_back();
+      key = found->second;
+    }
     if (key == key_[static_cast<std::size_t>(p)]) return;
     dropKey(p);
-    if (key.empty()) return;
-    index_[key].insert(p);
-    key_[static_cast<std::size_t>(p)] = std::move(key);
+    if (key == kNoKey) return;
+    at_[static_cast<std::size_t>(key)].insert(p);
+    key_[static_cast<std::size_t>(p)] = key;
   }
 
   // Replaces `length` characters starting at node r by `value`.
@@ -331,16 +379,18 @@ class ConversionText {
       ch_.push_back(c);
       next_.push_back(kEnd);
       prev_.push_back(last);
-      key_.emplace_back();
+      key_.push_back(kNoKey);
+      seen_.push_back(0);
       next_[static_cast<std::size_t>(last)] = node;
       last = node;
     }
     next_[static_cast<std::size_t>(last)] = after;
     if (after != kEnd) prev_[static_cast<std::size_t>(after)] = last;
-    // Conversion texts that start shortly before the piece may run into it.
+    // Conversion texts that start shortly before the piece may run into it;
+    // a "d" whose look ended before the piece keeps what it had.
     int q = before;
-    for (int k = 0; k < kHeadReach && q > 0; ++k, q = prev(q)) {
-      if (at(q) == U'd') renewKey(q);
+    for (int k = 1; k <= kHeadReach && q > 0; ++k, q = prev(q)) {
+      if (at(q) == U'd' && seen_[static_cast<std::size_t>(q)] >= k) renewKey(q);
     }
   }
 
@@ -349,8 +399,12 @@ class ConversionText {
   std::vector<char32_t> ch_;
   std::vector<int> next_;
   std::vector<int> prev_;
-  std::vector<Chars> key_;  // conversion text starting at each "d", if any
-  std::unordered_map<Chars, std::set<int>> index_;
+  static constexpr int kNoKey = -1;
+  std::vector<int> key_;   // id of the conversion text starting at each "d", if any
+  std::vector<int> seen_;  // characters that text's look covered, from the "d" on
+  Chars scratch_;
+  std::unordered_map<Chars, int> ids_;
+  std::vector<std::set<int>> at_;  // by id: the "d"s where that text starts
 };
 
 Chars render(const Chars& id, const Chars& tmpl) {
@@ -361,14 +415,30 @@ Chars render(const Chars& id, const Chars& tmpl) {
   const std::size_t used = id.size() < 16 ? id.size() : 16;
   for (std::size_t k = 0; k < used; ++k) nibble[k] = id[id.size() - 1 - k];
 
-  StageChain chain;
-  // Conversion heads get two width digits: dec( and decK( become dec00( and dec0K(.
-  chain.add(U"dec(", U"dec00(");
-  for (char32_t k = U'0'; k <= U'9'; ++k) chain.add(Chars{U'd', U'e', U'c', k, U'('}, Chars{U'd', U'e', U'c', U'0', k, U'('});
+  StageChain chain(tmpl.size() + tmpl.size() / 4 + 16);
   // Byte references b1…b8, then nibble references n11, n12, n21 … n82.
   for (char32_t b = 0; b < 8; ++b) chain.add(Chars{U'b', U'1' + b}, Chars{nibble[2 * b + 1], nibble[2 * b]});
   for (char32_t k = 0; k < 16; ++k) chain.add(Chars{U'n', U'1' + k / 2, U'1' + k % 2}, Chars{nibble[k]});
-  for (char32_t c : tmpl) chain.feed(c);
+
+  // Conversion heads get two width digits: dec( and decK( become dec00( and
+  // dec0K(. These never overlap, and the inserted "0" makes no new head, so
+  // one look at the template does it.
+  const std::size_t n = tmpl.size();
+  for (std::size_t i = 0; i < n;) {
+    if (i + 3 < n && tmpl[i] == U'd' && tmpl[i + 1] == U'e' && tmpl[i + 2] == U'c') {
+      if (tmpl[i + 3] == U'(') {
+        for (char32_t c : std::u32string_view(U"dec00(")) chain.feed(c);
+        i += 4;
+        continue;
+      }
+      if (i + 4 < n && isDigit(tmpl[i + 3]) && tmpl[i + 4] == U'(') {
+        for (char32_t c : {U'd', U'e', U'c', U'0', tmpl[i + 3], U'('}) chain.feed(c);
+        i += 5;
+        continue;
+      }
+    }
+    chain.feed(tmpl[i++]);
+  }
 
   ConversionText w(chain.finish());
   if (auto result = w.evaluate()) return *std::move(result);
