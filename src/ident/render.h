@@ -2,9 +2,11 @@
 // Identifier rendering: decimal, unchanged (hex) and through an operator
 // template, plus the state of the identifier panel on the reading page.
 //
-// Identifiers and templates are byte strings: an identifier holds the bytes the
-// reader sent (normally hex digits), a template is ASCII text as typed in the
-// template editor. Nothing here checks or changes their encoding.
+// An identifier holds the bytes the reader sent (normally hex digits); each
+// byte is one character whose code is the byte's value. A template is UTF-8
+// text (ASCII as typed in the template editor; a template that is not UTF-8
+// counts one character a byte). Rendered text is UTF-8: the template's own
+// characters as they are, the identifier's bytes as those characters.
 #include <string>
 #include <string_view>
 #include <utility>
@@ -32,14 +34,20 @@ std::string renderDecimal(std::string_view id);
 // Only the last 16 characters of the identifier are used; missing digits are
 // "0". Returns "error" for a malformed conversion: a character other than
 // 0-9/A-F between "(" and ")", more than 16 digits, or no closing ")".
+// Positions in the template count characters, not bytes. Takes time linear
+// in the template's length.
 std::string cstuid(std::string_view id, std::string_view tmpl);
 
-// The characters of a rendered text for showing and delivering it: identifier
-// characters are byte values, a template may add UTF-8 text of its own. Valid
-// UTF-8 (ASCII always is) is decoded as such, anything else one character a byte.
+// The identifier as text: each byte the character of that code, in UTF-8.
+std::string identifierText(std::string_view id);
+
+// The characters of a rendered text for showing and delivering it (label,
+// clipboard and keystrokes alike). Rendered text is UTF-8; bytes that are not
+// (text from elsewhere) count one character a byte.
 std::u32string renderedCharacters(std::string_view rendered);
 
-// 1 decimal, 2 unchanged, 3 through the template; any other mode renders as 1.
+// 1 decimal, 2 the identifier as text, 3 through the template; any other
+// mode renders as 1.
 std::string renderIdentifier(int viewMode, std::string_view id, std::string_view activeTemplate);
 
 // The identifier panel: view mode chosen by the operator, the text shown in the

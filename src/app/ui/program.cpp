@@ -5,7 +5,6 @@
 
 #include "app/shell_settings.h"
 #include "app/ui/tform1.h"
-#include "ident/keyboard.h"
 #include "ident/ui/reading_page.h"
 #include "ident/ui/template_editor.h"
 
@@ -88,7 +87,7 @@ void Program::closeStep() {
   writeShellSettings(services_.settingsFile, currentSettings());
   Timer3->stop();
   connection_.Disconnect();
-  if (services_.keyboard) services_.keyboard->flush();
+  reading_->stopTyping();
 }
 
 }  // namespace terva::app
