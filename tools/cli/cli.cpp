@@ -3,9 +3,6 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QSocketNotifier>
 
 #include <fcntl.h>
@@ -371,12 +368,12 @@ int Runner::ports() {
   expectPositional(a_, 0, 0);
   const auto list = machinePorts();
   if (a_.flags.count("--json")) {
-    QJsonArray json;
-    for (const auto& p : list) {
-      json.append(QJsonObject{{"name", QString::fromStdString(p.name)},
-                              {"description", QString::fromStdString(p.description)}});
+    std::string json = "[";
+    for (std::size_t i = 0; i < list.size(); ++i) {
+      json += std::string(i ? "," : "") + "{\"name\":" + jsonString(QString::fromStdString(list[i].name)) +
+              ",\"description\":" + jsonString(QString::fromStdString(list[i].description)) + "}";
     }
-    out_ << QJsonDocument(json).toJson(QJsonDocument::Compact).toStdString() << std::endl;
+    out_ << json << "]" << std::endl;
   } else {
     for (const auto& p : list) {
       out_ << p.name;
@@ -443,7 +440,10 @@ int Runner::read() {
   });
   const auto result = exchange(commands::cardReadingMode());
   if (!result) return kExitPort;
-  if (*result != kResultOk) {
+  // A card presented while the reply was awaited takes the reply's place
+  // (each receive event is judged alone); the card shows the reader is reading.
+  const bool cardDuringWait = display.shownMode() != 0;
+  if (*result != kResultOk && !(*result == kResultNoReply && cardDuringWait)) {
     err_ << errtotext(*result) << std::endl;
     return exitForResult(*result);
   }

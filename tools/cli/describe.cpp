@@ -88,13 +88,15 @@ std::string identifierLine(std::string_view rendered) {
   return s.toUtf8().toStdString();
 }
 
+std::string jsonString(const QString& s) {
+  const QByteArray array = QJsonDocument(QJsonArray{s}).toJson(QJsonDocument::Compact);  // ["..."]
+  return array.mid(1, array.size() - 2).toStdString();
+}
+
 std::string identifierJson(const IdMessage& msg, std::string_view rendered) {
-  QJsonObject o;
-  o["kind"] = q(kindLabel(msg.kind));
-  o["identifier"] = characters(msg.identifier);
-  o["raw"] = q(bytesToHex(msg.identifier));
-  o["text"] = characters(rendered);
-  return QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString();
+  // Written by hand to keep the keys in this order.
+  return "{\"kind\":" + jsonString(q(kindLabel(msg.kind))) + ",\"identifier\":" + jsonString(characters(msg.identifier)) +
+         ",\"raw\":" + jsonString(q(bytesToHex(msg.identifier))) + ",\"text\":" + jsonString(characters(rendered)) + "}";
 }
 
 std::string describeConfig(const config::ReaderConfig& c, const config::ConfigItems* items) {

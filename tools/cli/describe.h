@@ -1,6 +1,8 @@
 #pragma once
 // What terva-cli prints: a configuration in words or as JSON, an identifier
 // as one line or one JSON object.
+#include <QString>
+
 #include <string>
 #include <string_view>
 
@@ -19,6 +21,9 @@ std::string identifierLine(std::string_view rendered);
 // {"kind":"UID","identifier":"1A2B3C","raw":"314132423343","text":"1715004"}:
 // raw is the hex text of the identifier's bytes as the reader sent them.
 std::string identifierJson(const IdMessage& msg, std::string_view rendered);
+
+// A JSON string literal, quotes included.
+std::string jsonString(const QString& s);
 
 // The configuration in words, one setting a line, with the page's labels.
 // `items` (may be null) are the record's items, for the checksums the reader
