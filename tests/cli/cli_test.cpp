@@ -162,6 +162,7 @@ TEST_F(CliFixture, ReadPrintsEachCardInTheChosenView) {
       reader.command("card uid FF");  // after the count: not printed
     });
     const Outcome o = run(args);
+    ASSERT_TRUE(reader.waitIdle(2000ms));  // the third card is out before the next run opens the port
     EXPECT_EQ(o.status, cli::kExitOk) << o.err;
     EXPECT_EQ(o.out, c.expected);
     EXPECT_EQ(o.err, "");

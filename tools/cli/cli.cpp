@@ -49,7 +49,8 @@ constexpr const char* kExitCodesHelp =
 
 constexpr const char* kPortHelp =
     "  --port ПУТЬ   порт считывателя; без него - порт, сохранённый программой,\n"
-    "                или единственный порт ttyACM*/ttyUSB*\n";
+    "                или единственный порт ttyACM*/ttyUSB*\n"
+    "  --settings ФАЙЛ  другой файл настроек окна (порт, представление, шаблон)\n";
 
 const std::map<std::string, std::string>& commandHelp() {
   static const std::map<std::string, std::string> help{
@@ -114,16 +115,16 @@ struct Args {
   std::set<std::string> flags;                // --json, --help
 };
 
-const std::set<std::string> kValueOptions{"--port", "--view", "--template", "--count"};
+const std::set<std::string> kValueOptions{"--port", "--view", "--template", "--count", "--settings"};
 const std::set<std::string> kFlagOptions{"--json", "--help"};
 
 // The options each command takes (besides --help).
 const std::map<std::string, std::set<std::string>> kAllowed{
     {"ports", {"--json"}},
-    {"read", {"--port", "--view", "--template", "--count", "--json"}},
-    {"send", {"--port"}},
-    {"version", {"--port", "--json"}},
-    {"config", {"--port", "--json"}},
+    {"read", {"--port", "--settings", "--view", "--template", "--count", "--json"}},
+    {"send", {"--port", "--settings"}},
+    {"version", {"--port", "--settings", "--json"}},
+    {"config", {"--port", "--settings", "--json"}},
 };
 
 struct UsageError {
@@ -240,6 +241,7 @@ class Runner {
   int configWrite();
 
   app::ShellSettings settings() const {
+    if (const auto it = a_.values.find("--settings"); it != a_.values.end()) return app::readShellSettings(it->second);
     return env_.settingsFile.empty() ? app::ShellSettings{} : app::readShellSettings(env_.settingsFile);
   }
   std::vector<PortEntry> machinePorts() const { return env_.listPorts ? env_.listPorts() : std::vector<PortEntry>{}; }
