@@ -457,15 +457,16 @@ std::string identifierText(std::string_view id) { return encodeUtf8(byteCharacte
 
 std::u32string renderedCharacters(std::string_view rendered) { return textCharacters(rendered); }
 
-std::string renderIdentifier(int viewMode, std::string_view id, std::string_view activeTemplate) {
+std::string renderIdentifier(ViewMode viewMode, std::string_view id, std::string_view activeTemplate) {
   switch (viewMode) {
     case kViewHex:
       return identifierText(id);
     case kViewCst:
       return cstuid(id, activeTemplate);
-    default:
-      return renderDecimal(id);
+    case kViewDec:
+      break;
   }
+  return renderDecimal(id);
 }
 
 const std::string& IdentDisplay::show(std::string_view id) {
@@ -506,10 +507,6 @@ void IdentDisplay::cstEditorClosed() {
   } else {
     chooseDec();
   }
-}
-
-void IdentDisplay::setViewMode(int mode) {
-  viewMode_ = (mode == kViewHex || mode == kViewCst) ? mode : kViewDec;
 }
 
 bool IdentDisplay::startupTemplate(const std::string& tmpl) {

@@ -408,12 +408,12 @@ int Runner::read() {
   if (saved.viewMode == ident::ViewMode::Cst) {
     display.startupTemplate(saved.templ);
   } else {
-    display.setViewMode(static_cast<int>(saved.viewMode));
+    display.setViewMode(saved.viewMode);
   }
   const auto viewIt = a_.values.find("--view");
   const auto tmplIt = a_.values.find("--template");
   if (viewIt != a_.values.end()) {
-    static const std::map<std::string, int> views{
+    static const std::map<std::string, ident::ViewMode> views{
         {"dec", ident::kViewDec}, {"hex", ident::kViewHex}, {"cst", ident::kViewCst}};
     const auto v = views.find(viewIt->second);
     if (v == views.end()) throw UsageError{"--view: dec, hex или cst."};
@@ -444,7 +444,7 @@ int Runner::read() {
   if (!result) return kExitPort;
   // A card presented while the reply was awaited takes the reply's place
   // (each receive event is judged alone); the card shows the reader is reading.
-  const bool cardDuringWait = display.shownMode() != 0;
+  const bool cardDuringWait = display.shownMode().has_value();
   if (*result != kResultOk && !(*result == kResultNoReply && cardDuringWait)) {
     err_ << errtotext(*result) << std::endl;
     return exitForResult(*result);

@@ -58,7 +58,7 @@ void Program::firstShowStep() {
   connection_.FillDeviceList();
   const ShellSettings saved = readShellSettings(services_.settingsFile);
   if (saved.port && services_.commandLinePort.empty()) connection_.selectByName(*saved.port);
-  reading_->restoreViewMode(static_cast<int>(saved.viewMode), saved.templ);
+  reading_->restoreViewMode(saved.viewMode, saved.templ);
   reading_->setDelivery({saved.tobuffer, saved.tokeyboard, saved.crlf});
   debugmode_ = saved.debugmode;
   reading_->autoConnectOption()->setChecked(saved.autoconnect);
@@ -71,7 +71,7 @@ void Program::firstShowStep() {
 ShellSettings Program::currentSettings() const {
   ShellSettings s;
   if (connection_.selected() >= 0) s.port = connection_.selectedName();
-  s.viewMode = static_cast<ident::ViewMode>(reading_->display().viewMode());
+  s.viewMode = reading_->display().viewMode();
   s.templ = reading_->display().templateToSave();
   const ident::DeliveryOptions d = reading_->delivery();
   s.tobuffer = d.toClipboard;

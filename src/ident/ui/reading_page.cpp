@@ -164,9 +164,12 @@ ReadingPage::ReadingPage(ReadingPageServices services, QWidget* parent)
 
 ReadingPage::~ReadingPage() = default;
 
-void ReadingPage::restoreViewMode(int mode, const std::string& savedTemplate) {
-  if (mode == kViewDec || mode == kViewHex) display_.setViewMode(mode);
-  if (mode == kViewCst) display_.startupTemplate(savedTemplate);
+void ReadingPage::restoreViewMode(ViewMode mode, const std::string& savedTemplate) {
+  if (mode == kViewCst) {
+    display_.startupTemplate(savedTemplate);
+  } else {
+    display_.setViewMode(mode);
+  }
   syncViewModeButtons();
 }
 

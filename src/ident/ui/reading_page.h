@@ -60,8 +60,8 @@ class ReadingPage : public QWidget {
 
   // Start-up: while first show runs, clicks on the view-mode buttons do nothing.
   void setFirstShow(bool on) { firstshow_ = on; }
-  // The saved view mode (1, 2; 3 with its template, tried first).
-  void restoreViewMode(int mode, const std::string& savedTemplate);
+  // The saved view mode (CST with its template, tried first).
+  void restoreViewMode(ViewMode mode, const std::string& savedTemplate);
   void setDelivery(const DeliveryOptions& options);
   DeliveryOptions delivery() const;
 
