@@ -4,7 +4,10 @@
 #include <QTabWidget>
 
 #include "app/shell_settings.h"
+#include "app/ui/services.h"
 #include "app/ui/tform1.h"
+#include "config/ui/config_page.h"
+#include "config/ui/config_workflows.h"
 #include "ident/ui/reading_page.h"
 #include "ident/ui/template_editor.h"
 
@@ -33,9 +36,31 @@ Program::Program(ProgramServices services)
   rs.mainWindowActive = [this] { return window_->isActiveWindow(); };
   reading_ = new ident::ReadingPage(std::move(rs));
   window_->addPage(reading_, u8("Чтение"));
-  auto* tab2 = new QWidget;
-  tab2->setObjectName("TabSheet2");
-  window_->addPage(tab2, u8("Конфигурация"));
+
+  if (!services_.files) {
+    ownFiles_ = std::make_unique<QtFileDialogs>(window_.get());
+    services_.files = ownFiles_.get();
+  }
+  if (!services_.colours) {
+    ownColours_ = std::make_unique<QtColourDialog>(window_.get());
+    services_.colours = ownColours_.get();
+  }
+  // Names files live beside the settings file, wherever the working folder is.
+  std::error_code ec;
+  const auto settingsPath = std::filesystem::absolute(services_.settingsFile, ec);
+  const QString settingsFolder =
+      QString::fromStdString((ec ? services_.settingsFile : settingsPath).parent_path().string());
+  configPage_ = new config::ConfigPage(
+      {&configEditor_, services_.prompts, services_.files, services_.colours, settingsFolder});
+  window_->addPage(configPage_, u8("Конфигурация"));
+  configFlows_ = std::make_unique<config::ConfigWorkflows>(session_, configEditor_, *services_.prompts,
+                                                           *services_.files, services_.objectCodeWait);
+  connect(configPage_, &config::ConfigPage::writeToReaderClicked, this, [this] { configFlows_->Button2Click(); });
+  connect(configPage_, &config::ConfigPage::readFromReaderClicked, this, [this] { configFlows_->Button18Click(); });
+  connect(configPage_, &config::ConfigPage::writeToFileClicked, this, [this] { configFlows_->Button3Click(); });
+  connect(configPage_, &config::ConfigPage::readFromFileClicked, this, [this] { configFlows_->Button1Click(); });
+  connect(configPage_, &config::ConfigPage::firmwareVersionClicked, this, [this] { configFlows_->Button12Click(); });
+
   auto* tab3 = new QWidget;
   tab3->setObjectName("TabSheet3");
   window_->addPage(tab3, u8("Защищенные карты"));
@@ -56,6 +81,7 @@ Program::~Program() {
 void Program::firstShowStep() {
   reading_->setFirstShow(true);
   connection_.FillDeviceList();
+  configEditor_.applyPageDefaults();
   const ShellSettings saved = readShellSettings(services_.settingsFile);
   if (saved.port && services_.commandLinePort.empty()) connection_.selectByName(*saved.port);
   reading_->restoreViewMode(saved.viewMode, saved.templ);

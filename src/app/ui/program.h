@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/shell_settings.h"
+#include "config/config_editor.h"
 #include "protocol/clock.h"
 #include "protocol/connection.h"
 #include "protocol/operator.h"
@@ -22,15 +23,27 @@ class TemplateChooser;
 class TemplateEditorDialog;
 }  // namespace terva::ident
 
+namespace terva::config {
+class ConfigPage;
+class ConfigWorkflows;
+class ObjectCodeCardWait;
+}  // namespace terva::config
+
 namespace terva::app {
 
 class TForm1;
+class QtColourDialog;
+class QtFileDialogs;
 
 struct ProgramServices {
   Clock* clock = nullptr;
   Prompts* prompts = nullptr;
-  FileDialogs* files = nullptr;
-  ColourDialog* colours = nullptr;
+  FileDialogs* files = nullptr;      // null: Qt's file dialogs
+  ColourDialog* colours = nullptr;   // null: Qt's colour dialog
+  // The wait for the object-code master card after a write in a protected
+  // mode; null until the card dialogs provide it (the write then reports
+  // the object code as not written).
+  config::ObjectCodeCardWait* objectCodeWait = nullptr;
   ident::ClipboardOutput* clipboard = nullptr;
   ident::KeystrokeOutput* keyboard = nullptr;  // may be null: no keystroke output at all
   ident::TemplateChooser* templateEditor = nullptr;  // null: the real dialog
@@ -50,6 +63,11 @@ class Program : public QObject {
   ReaderSession& session() { return session_; }
   ConnectionController& connection() { return connection_; }
   ident::ReadingPage& readingPage() { return *reading_; }
+  // The reader configuration: its editor (apply records, read the current
+  // one), its page and the workflows of the page's configuration buttons.
+  config::ConfigEditor& configEditor() { return configEditor_; }
+  config::ConfigPage& configPage() { return *configPage_; }
+  config::ConfigWorkflows& configWorkflows() { return *configFlows_; }
   // The real template editor, when no other was given (built on first use).
   ident::TemplateEditorDialog* templateEditorDialog() { return editor_.get(); }
 
@@ -61,9 +79,14 @@ class Program : public QObject {
   ProgramServices services_;
   ReaderSession session_;
   ConnectionController connection_;
+  config::ConfigEditor configEditor_;
+  std::unique_ptr<QtFileDialogs> ownFiles_;
+  std::unique_ptr<QtColourDialog> ownColours_;
+  std::unique_ptr<config::ConfigWorkflows> configFlows_;
   std::unique_ptr<TForm1> window_;
   std::unique_ptr<ident::TemplateEditorDialog> editor_;
   ident::ReadingPage* reading_ = nullptr;  // owned by the window
+  config::ConfigPage* configPage_ = nullptr;  // owned by the window
   std::unique_ptr<Timer> Timer3;           // minimise at start
   bool debugmode_ = false;                 // the diagnostic terminal's switch, set only by hand
 };
