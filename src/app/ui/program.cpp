@@ -2,9 +2,13 @@
 
 #include <QCheckBox>
 #include <QTabWidget>
+#include <QVBoxLayout>
 
 #include "app/shell_settings.h"
+#include "app/ui/app_icon.h"
+#include "app/ui/terminal_panel.h"
 #include "app/ui/tform1.h"
+#include "app/ui/tray_icon.h"
 #include "ident/keyboard.h"
 #include "ident/ui/reading_page.h"
 #include "ident/ui/template_editor.h"
@@ -34,6 +38,10 @@ Program::Program(ProgramServices services)
   rs.mainWindowActive = [this] { return window_->isActiveWindow(); };
   reading_ = new ident::ReadingPage(std::move(rs));
   window_->addPage(reading_, u8("Чтение"));
+  terminal_ = new TerminalPanel(session_, *services_.prompts, services_.files, reading_);
+  reading_->terminalArea()->addWidget(terminal_);
+  window_->setWindowIcon(programIcon());
+  tray_ = std::make_unique<TrayIconBinding>(*window_, services_.trayAvailable);
   auto* tab2 = new QWidget;
   tab2->setObjectName("TabSheet2");
   window_->addPage(tab2, u8("Конфигурация"));
@@ -43,16 +51,20 @@ Program::Program(ProgramServices services)
 
   Timer3->onTimeout = [this] {
     Timer3->stop();
-    window_->showMinimized();
+    tray_->behaviour().minimise();
   };
+  connect(window_.get(), &TForm1::minimised, tray_.get(), &TrayIconBinding::windowMinimised, Qt::QueuedConnection);
   connect(window_.get(), &TForm1::firstShown, this, &Program::firstShowStep);
   connect(window_.get(), &TForm1::closing, this, &Program::closeStep);
 }
 
 Program::~Program() {
   // The window's pages hold on to the session: they go first.
+  tray_.reset();
   window_.reset();
 }
+
+void Program::bringToFront() { tray_->behaviour().restore(); }
 
 void Program::firstShowStep() {
   reading_->setFirstShow(true);
@@ -62,6 +74,7 @@ void Program::firstShowStep() {
   reading_->restoreViewMode(static_cast<int>(saved.viewMode), saved.templ);
   reading_->setDelivery({saved.tobuffer, saved.tokeyboard, saved.crlf});
   debugmode_ = saved.debugmode;
+  if (debugmode_) terminal_->present();
   reading_->autoConnectOption()->setChecked(saved.autoconnect);
   if (saved.autoconnect || services_.connectAtStart) connection_.connectLater(Millis(500));
   reading_->startInTrayOption()->setChecked(saved.totray);
