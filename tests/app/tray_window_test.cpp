@@ -2,6 +2,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QFile>
 #include <QMenu>
 #include <QPushButton>
 #include <QSystemTrayIcon>
@@ -65,6 +66,8 @@ TEST_F(TrayWindowTest, MinimiseHidesTheWindowAndDoubleClickRestoresIt) {
   EXPECT_FALSE(icon().isVisible());
   EXPECT_FALSE(icon().icon().isNull());
   EXPECT_FALSE(w.windowIcon().isNull());
+  EXPECT_TRUE(QFile::exists(":/icons/hicolor/32x32/apps/terva-rfid.png"));  // the compiled-in images
+  EXPECT_FALSE(w.windowIcon().pixmap(32, 32).isNull());
   w.showMinimized();
   ASSERT_TRUE(waitUntil([&] { return inTray(); }));
   EXPECT_TRUE(w.isMinimized());
