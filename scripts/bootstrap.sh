@@ -11,6 +11,7 @@ packages=(
   xvfb x11-xkb-utils xauth
   fonts-dejavu-core
   qt6-translations-l10n
+  desktop-file-utils
 )
 
 missing=()

@@ -295,10 +295,10 @@ TEST_F(CliFixture, BadFilesAreRefusedBeforeAnythingIsSent) {
   struct Case {
     std::string name;
     std::optional<QByteArray> bytes;  // nothing: the file does not exist
-    std::string_view message;
+    std::string_view message;  // empty: the system's own reason
   };
   const std::vector<Case> cases = {
-      {"missing.rcf", std::nullopt, config::kBadFileText},
+      {"missing.rcf", std::nullopt, ""},
       {"short.rcf", good.left(19), config::kBadFileText},
       {"digest.rcf", badDigest, config::kBadDigestText},
       {"version.rcf", badVersion, config::kBadVersionText},
@@ -310,7 +310,12 @@ TEST_F(CliFixture, BadFilesAreRefusedBeforeAnythingIsSent) {
     const auto o = run({"config", "write", path});
     EXPECT_EQ(o.status, cli::kExitFile);
     EXPECT_EQ(o.out, "");
-    EXPECT_EQ(o.err, path + ": " + std::string(c.message) + "\n");
+    if (c.message.empty()) {
+      EXPECT_EQ(o.err.rfind(path + ": ", 0), 0u) << o.err;
+      EXPECT_GT(o.err.size(), path.size() + 3);
+    } else {
+      EXPECT_EQ(o.err, path + ": " + std::string(c.message) + "\n");
+    }
   }
   EXPECT_TRUE(reader.receivedFromHost().empty());
 

@@ -2,10 +2,14 @@
 
 #include <QCheckBox>
 #include <QTabWidget>
+#include <QVBoxLayout>
 
 #include "app/shell_settings.h"
+#include "app/ui/app_icon.h"
 #include "app/ui/services.h"
+#include "app/ui/terminal_panel.h"
 #include "app/ui/tform1.h"
+#include "app/ui/tray_icon.h"
 #include "config/ui/config_page.h"
 #include "config/ui/config_workflows.h"
 #include "ident/ui/reading_page.h"
@@ -36,6 +40,10 @@ Program::Program(ProgramServices services)
   rs.mainWindowActive = [this] { return window_->isActiveWindow(); };
   reading_ = new ident::ReadingPage(std::move(rs));
   window_->addPage(reading_, u8("Чтение"));
+  terminal_ = new TerminalPanel(session_, *services_.prompts, services_.files, reading_);
+  reading_->terminalArea()->addWidget(terminal_);
+  window_->setWindowIcon(programIcon());
+  tray_ = std::make_unique<TrayIconBinding>(*window_, services_.trayAvailable);
 
   if (!services_.files) {
     ownFiles_ = std::make_unique<QtFileDialogs>(window_.get());
@@ -67,16 +75,20 @@ Program::Program(ProgramServices services)
 
   Timer3->onTimeout = [this] {
     Timer3->stop();
-    window_->showMinimized();
+    tray_->behaviour().minimise();
   };
+  connect(window_.get(), &TForm1::minimised, tray_.get(), &TrayIconBinding::windowMinimised, Qt::QueuedConnection);
   connect(window_.get(), &TForm1::firstShown, this, &Program::firstShowStep);
   connect(window_.get(), &TForm1::closing, this, &Program::closeStep);
 }
 
 Program::~Program() {
   // The window's pages hold on to the session: they go first.
+  tray_.reset();
   window_.reset();
 }
+
+void Program::bringToFront() { tray_->behaviour().restore(); }
 
 void Program::firstShowStep() {
   reading_->setFirstShow(true);
@@ -87,6 +99,7 @@ void Program::firstShowStep() {
   reading_->restoreViewMode(saved.viewMode, saved.templ);
   reading_->setDelivery({saved.tobuffer, saved.tokeyboard, saved.crlf});
   debugmode_ = saved.debugmode;
+  if (debugmode_) terminal_->present();
   reading_->autoConnectOption()->setChecked(saved.autoconnect);
   if (saved.autoconnect || services_.connectAtStart) connection_.connectLater(Millis(500));
   reading_->startInTrayOption()->setChecked(saved.totray);

@@ -5,6 +5,7 @@
 #include <QObject>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -34,6 +35,8 @@ namespace terva::app {
 class TForm1;
 class QtColourDialog;
 class QtFileDialogs;
+class TerminalPanel;
+class TrayIconBinding;
 
 struct ProgramServices {
   Clock* clock = nullptr;
@@ -51,6 +54,7 @@ struct ProgramServices {
   PortLister listPorts;         // the machine's serial ports
   std::string commandLinePort;  // --port: listed first and selected
   bool connectAtStart = false;  // --connect: as if auto-connect were ticked
+  std::function<bool()> trayAvailable;  // null: ask the desktop
 };
 
 class Program : public QObject {
@@ -70,6 +74,17 @@ class Program : public QObject {
   config::ConfigWorkflows& configWorkflows() { return *configFlows_; }
   // The real template editor, when no other was given (built on first use).
   ident::TemplateEditorDialog* templateEditorDialog() { return editor_.get(); }
+  TrayIconBinding& tray() { return *tray_; }
+  TerminalPanel& terminal() { return *terminal_; }
+
+  // The diagnostic mode (debugmode "1", read at first show): the terminal is
+  // shown and the card dialogs get their longer limits.
+  bool debugMode() const { return debugmode_; }
+  std::function<bool()> debugModeQuery() const {
+    return [this] { return debugmode_; };
+  }
+  // A second start of the program: the window comes back (from the tray too).
+  void bringToFront();
 
  private:
   void firstShowStep();
@@ -87,6 +102,8 @@ class Program : public QObject {
   std::unique_ptr<ident::TemplateEditorDialog> editor_;
   ident::ReadingPage* reading_ = nullptr;  // owned by the window
   config::ConfigPage* configPage_ = nullptr;  // owned by the window
+  TerminalPanel* terminal_ = nullptr;      // owned by the reading page
+  std::unique_ptr<TrayIconBinding> tray_;
   std::unique_ptr<Timer> Timer3;           // minimise at start
   bool debugmode_ = false;                 // the diagnostic terminal's switch, set only by hand
 };

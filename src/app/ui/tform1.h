@@ -29,10 +29,13 @@ class TForm1 : public QMainWindow {
   // The first show of the window (a later show from the tray does not repeat it).
   void firstShown();
   void closing();
+  // The window was minimised (the tray binding decides what follows).
+  void minimised();
 
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   void refillPortList();
