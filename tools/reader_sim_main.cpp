@@ -14,7 +14,9 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
+#include "sim/console.h"
 #include "sim/pty_reader.h"
 
 namespace {
@@ -33,15 +35,9 @@ void printLine(std::string_view line) {
   printLineLocked(line);
 }
 
-void printAnswer(const std::string& answer) {
+void printLines(const std::vector<std::string>& lines) {
   std::lock_guard lk(printMutex);
-  std::string_view rest = answer;
-  while (!rest.empty()) {
-    const auto nl = rest.find('\n');
-    printLineLocked(rest.substr(0, nl));
-    if (nl == std::string_view::npos) break;
-    rest.remove_prefix(nl + 1);
-  }
+  for (const auto& l : lines) printLineLocked(l);
 }
 
 void usage(std::FILE* to) {
@@ -51,8 +47,8 @@ void usage(std::FILE* to) {
                "Simulates the RFID card reader on a pseudo-terminal. The first line of\n"
                "output is the device path to connect to; then commands are read from\n"
                "stdin, one a line, and the traffic is shown as '< ..' (from the host)\n"
-               "and '> ..' (to the host). End of input does not stop the simulator;\n"
-               "'quit', SIGINT or SIGTERM do.\n"
+               "and '> ..' (to the host). 'quit', end of input, SIGINT or SIGTERM\n"
+               "stop the simulator (keep its input open while the program runs).\n"
                "\n"
                "Commands:\n%s\n",
                terva::sim::ReaderSim::helpText().c_str());
@@ -99,38 +95,22 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  bool stdinOpen = true;
-  bool quit = false;
-  std::string pending;
-  auto runLine = [&](std::string line) {
-    const auto r = reader.execute(line);
-    printAnswer(r.answer);
-    if (r.action == terva::sim::Action::Quit) quit = true;
-  };
-
-  while (!quit) {
-    pollfd fds[2] = {{sigFd, POLLIN, 0}, {stdinOpen ? 0 : -1, POLLIN, 0}};
+  terva::sim::Console console([&reader](const std::string& line) { return reader.execute(line); });
+  while (!console.finished()) {
+    pollfd fds[2] = {{sigFd, POLLIN, 0}, {0, POLLIN, 0}};
     if (::poll(fds, 2, -1) < 0) {
       if (errno == EINTR) continue;
       break;
     }
     if (fds[0].revents & POLLIN) break;  // SIGINT or SIGTERM
-    if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) {
+    if (fds[1].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) {
       char buf[4096];
       const auto n = ::read(0, buf, sizeof buf);
       if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
       if (n <= 0) {
-        // End of input: run a last unterminated line, then keep serving.
-        stdinOpen = false;
-        if (!pending.empty()) runLine(std::exchange(pending, {}));
-        continue;
-      }
-      pending.append(buf, static_cast<std::size_t>(n));
-      std::size_t nl;
-      while (!quit && (nl = pending.find('\n')) != std::string::npos) {
-        std::string line = pending.substr(0, nl);
-        pending.erase(0, nl + 1);
-        runLine(std::move(line));
+        printLines(console.endOfInput());
+      } else {
+        printLines(console.input(std::string_view(buf, static_cast<std::size_t>(n))));
       }
     }
   }

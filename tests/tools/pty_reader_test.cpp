@@ -196,6 +196,69 @@ TEST_F(PtyReaderTest, StopIsPromptWithADelayedReplyPending) {
   EXPECT_TRUE(reader.waitIdle(0ms));
 }
 
+// A master-card run as the program makes it: the bytes the reader received and
+// the replies it sent, through the real tty layer.
+TEST_F(PtyReaderTest, MasterCardsWrittenAndReadBack) {
+  const std::string record = "02021000" "0303000040" "060101" "040100" "050100" "0C081F04E00700F800FC";
+  startAndOpen();
+  const std::vector<std::string> hostFrames = {
+      "2324" "0102" + record + "110100" "24", "2309" "0201010200" "02" "24", "2305050124", "2305070124"};
+  const std::string ok = "230800010D010024";
+
+  send(hostFrames[0]);
+  EXPECT_EQ(receive(8), ok);
+  send(hostFrames[1]);
+  EXPECT_EQ(receive(8), ok);
+  ASSERT_TRUE(reader.waitForFrame(hostFrames[1], 1000ms));  // the reply went out after the frame was taken
+  EXPECT_EQ(reader.cardMode(), CardMode::WriteMasters);
+  EXPECT_TRUE(reader.execute("present blank").ok);
+  EXPECT_EQ(receive(8), ok);
+  EXPECT_TRUE(reader.execute("present blank classic").ok);  // mode 1 with Mifare Plus ticked
+  EXPECT_EQ(receive(8), "230800010D011724");
+  EXPECT_TRUE(reader.execute("present blank").ok);
+  EXPECT_EQ(receive(8), ok);
+  send(hostFrames[2]);
+  EXPECT_EQ(receive(8), ok);
+  send(hostFrames[3]);
+  EXPECT_EQ(receive(8), ok);
+  ASSERT_TRUE(reader.waitForFrame(hostFrames[3], 1000ms));
+  reader.command("present 3");
+
+  const auto cards = reader.cards();
+  ASSERT_EQ(cards.size(), 3u);
+  EXPECT_EQ(cards[1].kind, CardKind::Blank);
+  const std::string configFrame = "2329" "0103" "01020102" + record +
+                                  ReaderSim::checksumItem(record, cards[2].objectCode) + "24";
+  EXPECT_EQ(receive(41), configFrame);
+
+  EXPECT_EQ(reader.framesFromHost(), hostFrames);
+  ASSERT_TRUE(reader.waitIdle(1000ms));
+  EXPECT_EQ(bytesToHex(reader.sentToHost()), ok + ok + ok + "230800010D011724" + ok + ok + ok + configFrame);
+  send(hostFrames[2]);
+  EXPECT_TRUE(reader.waitForFrame(hostFrames[2], 1000ms, 2));
+  EXPECT_TRUE(reader.waitForSent([](const std::string& s) { return s.size() == 8 * 8 + 41; }, 1000ms));
+}
+
+// A card presented to a reader that is not running or unplugged changes nothing.
+TEST_F(PtyReaderTest, CardsNeedARunningReaderButQuitAlwaysWorks) {
+  EXPECT_EQ(reader.command("present blank"), "error: the reader is not running");
+  startAndOpen();
+  EXPECT_TRUE(reader.execute("present blank").ok);
+  const std::string message = "UID: " + reader.cards()[0].uid + "\r\n";
+  EXPECT_EQ(reader.cards()[0].uid.size(), 14u);  // seven bytes, as Mifare cards have
+  EXPECT_EQ(receive(message.size()), bytesToHex(message));
+  reader.command("unplug");
+  for (const char* line : {"present blank", "present 1", "card uid 01", "raw 00"}) {
+    const auto r = reader.execute(line);
+    EXPECT_FALSE(r.ok) << line;
+    EXPECT_EQ(r.answer, "error: the reader is unplugged");
+  }
+  EXPECT_EQ(reader.cards().size(), 1u);
+  EXPECT_TRUE(reader.execute("status").ok);
+  EXPECT_TRUE(reader.execute("result 3").ok);
+  EXPECT_EQ(reader.execute("quit").action, Action::Quit);
+}
+
 // ---- the terva-reader-sim executable ----
 
 struct Child {
@@ -264,12 +327,19 @@ struct Child {
 
   void type(const std::string& text) { ASSERT_EQ(::write(in, text.data(), text.size()), static_cast<ssize_t>(text.size())); }
 
-  // Waits for its output to end and returns its exit status (-1: not a normal exit).
+  // Waits for it to end and returns its exit status: -1 for not a normal
+  // exit, -2 when it is still running after a few seconds.
   int exitCode() {
     while (line()) {
     }
+    const auto end = Clock::now() + 3000ms;
     int status = 0;
-    if (::waitpid(pid, &status, 0) != pid) return -1;
+    pid_t got = 0;
+    while ((got = ::waitpid(pid, &status, WNOHANG)) == 0 && Clock::now() < end) {
+      pollfd p{out, POLLIN, 0};
+      ::poll(&p, 1, 20);  // a short pause without sleeping the whole wait
+    }
+    if (got != pid) return -2;
     pid = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
@@ -280,13 +350,25 @@ std::string simExecutable() {
   return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "terva-reader-sim").string();
 }
 
-TEST(ReaderSimExecutableTest, ServesAfterEndOfInputAndStopsCleanly) {
+// However it is asked to stop, it stops, also once the reader is unplugged
+// (then every command used to be refused, quit included).
+TEST(ReaderSimExecutableTest, ServesAndStopsOnQuitEndOfInputOrSignal) {
   const std::string exe = simExecutable();
   if (!std::filesystem::exists(exe)) GTEST_SKIP() << "terva-reader-sim is not built";
+  enum class Stop { Signal, Quit, EndOfInput };
   struct Case {
     const char* name;
-    int signal;  // 0: type quit
-  } cases[] = {{"SIGTERM", SIGTERM}, {"SIGINT", SIGINT}, {"quit", 0}};
+    Stop stop;
+    int signal;
+    bool unplugFirst;
+  } cases[] = {
+      {"SIGTERM", Stop::Signal, SIGTERM, false},
+      {"SIGINT", Stop::Signal, SIGINT, false},
+      {"quit", Stop::Quit, 0, false},
+      {"end of input", Stop::EndOfInput, 0, false},
+      {"quit after unplug", Stop::Quit, 0, true},
+      {"end of input after unplug", Stop::EndOfInput, 0, true},
+  };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Child child;
@@ -297,10 +379,6 @@ TEST(ReaderSimExecutableTest, ServesAfterEndOfInputAndStopsCleanly) {
 
     child.type("card uid 01\nbogus\n");
     EXPECT_TRUE(child.expectLines({"sent UID 01", "> 55 49 44 3A 20 30 31 0D 0A", "error: unknown command 'bogus' (type help)"}));
-    if (c.signal != 0) {
-      ::close(child.in);  // end of input must not stop it
-      child.in = -1;
-    }
 
     const int host = ::open(path->c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(host, 0);
@@ -310,10 +388,19 @@ TEST(ReaderSimExecutableTest, ServesAfterEndOfInputAndStopsCleanly) {
     EXPECT_TRUE(child.expectLines({"< 23 05 05 01 24", "> 23 08 00 01 0D 01 00 24"}));
     ::close(host);
 
-    if (c.signal != 0) {
-      ::kill(child.pid, c.signal);
-    } else {
-      child.type("quit\n");
+    if (c.unplugFirst) {
+      child.type("unplug\ncard uid 02\n");
+      EXPECT_TRUE(child.expectLines({"unplugged", "error: the reader is unplugged"}));
+    }
+    switch (c.stop) {
+      case Stop::Signal: ::kill(child.pid, c.signal); break;
+      case Stop::Quit: child.type("quit\n"); break;
+      case Stop::EndOfInput:
+        child.type("status");  // an unterminated last line still runs
+        ::close(child.in);
+        child.in = -1;
+        EXPECT_TRUE(child.expectLines({"card mode: card reading"}));
+        break;
     }
     EXPECT_EQ(child.exitCode(), 0);
   }

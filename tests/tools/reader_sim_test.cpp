@@ -194,7 +194,8 @@ TEST(ReaderSimTest, ControlCommandsAndHelp) {
   EXPECT_TRUE(blank.answer.empty());
   const std::string help = "\n" + sim.command("help").answer;
   for (const char* name :
-       {"card", "cards", "raw", "result", "delay", "drop", "split", "version", "config", "unplug", "help", "quit"}) {
+       {"card", "cards", "present", "status", "reset", "raw", "result", "delay", "drop", "split", "version", "config",
+        "unplug", "help", "quit"}) {
     EXPECT_NE(help.find(std::string("\n") + name + " "), std::string::npos) << name;
   }
 }

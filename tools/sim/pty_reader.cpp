@@ -123,17 +123,21 @@ CommandResult PtyReader::execute(const std::string& line) {
   CommandResult r;
   {
     std::lock_guard lk(mutex_);
-    if (unplugged_) {
-      CommandResult refusal;
-      refusal.ok = false;
-      refusal.answer = "error: the reader is unplugged";
-      return refusal;
-    }
-    r = sim_.command(line);
-    if (!r.writes.empty() && (!started_ || stopRequested_)) {
-      // Nothing can reach the host: say so instead of claiming it was sent.
-      // (Commands that write bytes change no state, so nothing is undone.)
-      r = CommandResult{false, "error: the reader is not running", {}, Action::None};
+    const bool canSend = started_ && !stopRequested_ && !unplugged_;
+    if (canSend) {
+      r = sim_.command(line);
+    } else {
+      // A card or raw bytes cannot reach the host: say so, and leave the
+      // reader as it was (a presented card would otherwise change). Settings,
+      // status, help and quit still work.
+      ReaderSim before = sim_;
+      r = sim_.command(line);
+      if (r.needsLine) {
+        sim_ = std::move(before);
+        r = CommandResult{};
+        r.ok = false;
+        r.answer = unplugged_ ? "error: the reader is unplugged" : "error: the reader is not running";
+      }
     }
     queue(r.writes);
   }
@@ -159,13 +163,43 @@ bool PtyReader::waitForReceived(const std::function<bool(const std::string&)>& p
   return changed_.wait_for(lk, timeout, [&] { return pred(received_); });
 }
 
-bool PtyReader::waitForFrame(const std::string& hexFrame, std::chrono::milliseconds timeout) {
+bool PtyReader::waitForFrame(const std::string& hexFrame, std::chrono::milliseconds timeout, std::size_t times) {
   const std::string want = upper(hexFrame);
   std::unique_lock lk(mutex_);
   return changed_.wait_for(lk, timeout, [&] {
     const auto& f = sim_.framesReceived();
-    return std::find(f.begin(), f.end(), want) != f.end();
+    return static_cast<std::size_t>(std::count(f.begin(), f.end(), want)) >= times;
   });
+}
+
+std::string PtyReader::sentToHost() const {
+  std::lock_guard lk(mutex_);
+  return sent_;
+}
+
+bool PtyReader::waitForSent(const std::function<bool(const std::string&)>& pred, std::chrono::milliseconds timeout) {
+  std::unique_lock lk(mutex_);
+  return changed_.wait_for(lk, timeout, [&] { return pred(sent_); });
+}
+
+ReaderSim PtyReader::snapshot() const {
+  std::lock_guard lk(mutex_);
+  return sim_;
+}
+
+std::vector<Card> PtyReader::cards() const {
+  std::lock_guard lk(mutex_);
+  return sim_.cards();
+}
+
+CardMode PtyReader::cardMode() const {
+  std::lock_guard lk(mutex_);
+  return sim_.cardMode();
+}
+
+std::string PtyReader::configHex() const {
+  std::lock_guard lk(mutex_);
+  return sim_.configHex();
 }
 
 bool PtyReader::waitIdle(std::chrono::milliseconds timeout) {
@@ -309,6 +343,7 @@ void PtyReader::run() {
         writing_ = false;
         auto it = std::find_if(jobs_.begin(), jobs_.end(), [&](const Job& j) { return j.seq == activeSeq; });
         if (it != jobs_.end()) {
+          sent_ += it->pieces[it->next].bytes;
           writtenSeen.push_back(it->pieces[it->next].bytes);
           callbacksPending_ = true;
           if (++it->next < it->pieces.size()) {

@@ -41,8 +41,9 @@ class PtyReader {
 
   // Runs one command line (see ReaderSim::helpText); thread-safe. "unplug"
   // unplugs; "quit" only answers (ending the process is the caller's business).
-  // After unplug, every command is refused with a message; before start() or
-  // after stop(), commands that would send bytes are.
+  // Before start(), after stop() or after unplug, commands that would send
+  // bytes (card, cards, raw, present) are refused with a message and change
+  // nothing; the others, quit included, still run.
   std::string command(const std::string& line);
   CommandResult execute(const std::string& line);
 
@@ -52,8 +53,13 @@ class PtyReader {
   std::vector<std::string> framesFromHost() const;
   // Waits until pred(receivedFromHost()) holds; false on timeout.
   bool waitForReceived(const std::function<bool(const std::string&)>& pred, std::chrono::milliseconds timeout);
-  // Waits until the host has sent a frame equal to hexFrame (any letter case).
-  bool waitForFrame(const std::string& hexFrame, std::chrono::milliseconds timeout);
+  // Waits until the host has sent a frame equal to hexFrame (any letter case)
+  // at least `times` times in all.
+  bool waitForFrame(const std::string& hexFrame, std::chrono::milliseconds timeout, std::size_t times = 1);
+  // All bytes written to the host so far (replies, identifier messages, raw).
+  std::string sentToHost() const;
+  // Waits until pred(sentToHost()) holds; false on timeout.
+  bool waitForSent(const std::function<bool(const std::string&)>& pred, std::chrono::milliseconds timeout);
   // Waits until every queued write has gone out (delays included) and the
   // traffic callbacks have been called for everything so far.
   bool waitIdle(std::chrono::milliseconds timeout);
@@ -69,6 +75,12 @@ class PtyReader {
 
   // Stops the worker and closes the pseudo-terminal. Idempotent.
   void stop();
+
+  // A copy of the reader's whole state (cards, card mode, configuration, ...).
+  ReaderSim snapshot() const;
+  std::vector<Card> cards() const;
+  CardMode cardMode() const;
+  std::string configHex() const;
 
   // Firmware version and configuration record of the simulated reader.
   void setFirmwareVersion(std::uint8_t a, std::uint8_t b, std::uint8_t c);
@@ -102,6 +114,7 @@ class PtyReader {
   std::condition_variable changed_;
   ReaderSim sim_;
   std::string received_;
+  std::string sent_;
   std::deque<Job> jobs_;
   std::string outBuf_;  // bytes of the piece being written (the master is non-blocking)
   bool writing_ = false;

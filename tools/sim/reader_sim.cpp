@@ -1,5 +1,6 @@
 #include "sim/reader_sim.h"
 
+#include <algorithm>
 #include <charconv>
 #include <stdexcept>
 
@@ -90,7 +91,147 @@ bool validId(std::string_view id) {
   return true;
 }
 
+// Configuration items by tag, read the way the program reads them: tag and
+// length through hextoint, a value cut short keeps what is there, a later item
+// with the same tag wins.
+std::array<std::string, 256> items(std::string_view hex) {
+  std::array<std::string, 256> out;
+  while (!hex.empty()) {
+    const auto tag = static_cast<std::size_t>(hextoint(hex.substr(0, 2)) & 0xFF);
+    const auto len = static_cast<std::size_t>(hextoint(hex.substr(2, 2)) & 0xFF);
+    hex.remove_prefix(std::min<std::size_t>(4, hex.size()));
+    const auto take = std::min(hex.size(), 2 * len);
+    out[tag] = std::string(hex.substr(0, take));
+    hex.remove_prefix(take);
+  }
+  return out;
+}
+
+std::uint16_t crc16(std::string_view bytes) {
+  std::uint16_t crc = 0xFFFF;  // CRC-16/CCITT-FALSE
+  for (unsigned char b : bytes) {
+    crc = static_cast<std::uint16_t>(crc ^ (b << 8));
+    for (int i = 0; i < 8; ++i) {
+      crc = static_cast<std::uint16_t>((crc & 0x8000) ? (crc << 1) ^ 0x1021 : crc << 1);
+    }
+  }
+  return crc;
+}
+
+std::uint32_t fnv1a(std::string_view bytes) {
+  std::uint32_t h = 2166136261u;
+  for (unsigned char b : bytes) {
+    h ^= b;
+    h *= 16777619u;
+  }
+  return h;
+}
+
+std::string hex32(std::uint32_t v) {
+  return byteHex(v >> 24) + byteHex((v >> 16) & 0xFF) + byteHex((v >> 8) & 0xFF) + byteHex(v & 0xFF);
+}
+
+// Family of card the master cards of a record must be written on; none in mode 0.
+std::optional<CardFamily> requiredFamily(std::string_view recordHex) {
+  const auto mode = ReaderSim::readingModeOf(recordHex);
+  if (mode == 0) return std::nullopt;
+  if (mode == 1) {
+    const std::string mask = items(recordHex)[0x02];
+    const auto low = hextoint(std::string_view(mask).substr(0, 2));
+    // Mode 1 offers Mifare Classic (bit value 8) and Mifare Plus (16).
+    if ((low & 8) && !(low & 16)) return CardFamily::Classic;
+  }
+  return CardFamily::Plus;
+}
+
+const char* familyName(CardFamily f) { return f == CardFamily::Classic ? "Mifare Classic" : "Mifare Plus"; }
+
+// Refusal for a card of the wrong family, 0 when it fits.
+std::uint8_t familyCheck(const Card& card, std::string_view recordHex) {
+  const auto need = requiredFamily(recordHex);
+  if (!need || *need == card.family) return 0;
+  return *need == CardFamily::Plus ? ReaderSim::kPlusOnly : ReaderSim::kClassicOnly;
+}
+
+const char* resultName(std::uint8_t code) {
+  switch (code) {
+    case 0: return "success";
+    case ReaderSim::kWrongCard: return "wrong card";
+    case ReaderSim::kBadParameters: return "bad command parameters";
+    case ReaderSim::kAllMastersWritten: return "all master cards written";
+    case ReaderSim::kMasterNotBlank: return "master card not blank";
+    case ReaderSim::kRefusal: return "unknown command";
+    case ReaderSim::kNoMasterData: return "no data on the master card";
+    case ReaderSim::kCodeExists: return "object code already on the card";
+    case ReaderSim::kMasterPresented: return "a master card was presented";
+    case ReaderSim::kPlusOnly: return "Mifare Plus cards only";
+    case ReaderSim::kClassicOnly: return "Mifare Classic cards only";
+    case ReaderSim::kEmptyCard: return "empty card";
+    case ReaderSim::kModeMismatch: return "protected modes of card and reader differ";
+    case ReaderSim::kLocked: return "reader locked to the master cards that made it";
+    default: return "chosen code";
+  }
+}
+
+// Zone flags of a mode-3 record: the first 8 bytes of item 0B.
+std::string zonesOf(std::string_view recordHex) { return items(recordHex)[0x0B].substr(0, 16); }
+
 }  // namespace
+
+unsigned ReaderSim::readingModeOf(std::string_view recordHex) {
+  return static_cast<unsigned>(hextoint(items(recordHex)[0x06]) & 0xFF);
+}
+
+std::string ReaderSim::checksumItem(std::string_view recordHex, std::string_view objectCodeHex) {
+  const auto mode = readingModeOf(recordHex);
+  std::uint16_t crc = 0;
+  if (mode == 1 || mode == 3) {
+    crc = crc16(hexToBytes(objectCodeHex));
+  } else if (mode == 2) {
+    crc = crc16(hexToBytes(items(recordHex)[0x0B]));
+  } else {
+    return "";
+  }
+  return "0E02" + byteHex(crc >> 8) + byteHex(crc & 0xFF);
+}
+
+const char* ReaderSim::modeName(CardMode mode) {
+  switch (mode) {
+    case CardMode::Reading: return "card reading";
+    case CardMode::ObjectCode: return "waiting for the master card with the object code (0101)";
+    case CardMode::WriteMasters: return "writing master cards (0201)";
+    case CardMode::ClearMasters: return "clearing master cards (0301)";
+    case CardMode::CreateProtected: return "creating protected cards (0401)";
+    case CardMode::ClearProtected: return "clearing protected cards (0601)";
+    case CardMode::ReadMaster: return "reading a master card (0701)";
+    case CardMode::CopyMaster: return "copying a master card into the reader (0801)";
+    case CardMode::ClearAllCodes: return "clearing all object codes (0901)";
+  }
+  return "?";
+}
+
+std::string ReaderSim::describe(const Card& card) {
+  std::string out = std::to_string(card.number) + ": " + familyName(card.family) + ", uid " + card.uid + ", ";
+  switch (card.kind) {
+    case CardKind::Blank: out += "blank"; break;
+    case CardKind::Master:
+      out += "master card " + std::to_string(card.index + 1) + " of " + std::to_string(card.count) +
+             ", reading mode " + std::to_string(readingModeOf(card.recordHex));
+      if (!card.objectCode.empty()) out += ", object code " + card.objectCode;
+      if (card.lock) out += ", locked";
+      out += ", record " + card.recordHex;
+      break;
+    case CardKind::Protected:
+      out += "protected:";
+      for (const auto& c : card.codes) {
+        out += " object code " + c.objectCode + " (mode " + std::to_string(c.mode);
+        if (c.mode == 3) out += ", zones " + c.zones;
+        out += ")";
+      }
+      break;
+  }
+  return out;
+}
 
 std::string spacedHex(std::string_view bytes) {
   std::string out;
@@ -147,15 +288,20 @@ std::optional<IdKind> ReaderSim::kindFromName(std::string_view name) {
 }
 
 std::string ReaderSim::helpText() {
-  return "card KIND ID               present a card (KIND: uid, phone, mir, nonunique, random)\n"
+  return "card KIND ID               send an identifier message (KIND: uid, phone, mir, nonunique, random)\n"
          "cards KIND ID [KIND ID..]  several identifier messages in one write\n"
+         "present blank [FAM] [N]    present a new blank card (FAM: plus, the default, or classic)\n"
+         "present CARD [N]           present card number CARD again; N: answer result N, card unchanged\n"
+         "cards list                 the cards the reader has seen: blank, master and protected\n"
+         "status                     card mode, configuration, object code and lock of the reader\n"
+         "reset                      forget configuration, object code and lock (the cards stay)\n"
          "raw HEX                    write raw bytes, e.g. raw 23 08 00 01 0D 01 00 24\n"
-         "result N                   next reply carries result code N (0-255)\n"
+         "result N                   next result reply (to a command or a card) carries code N (0-255)\n"
          "delay MS                   next reply goes out MS milliseconds late (0-60000)\n"
          "drop                       next reply is not sent\n"
          "split                      next reply goes out in two writes\n"
          "version A.B.C              firmware version reported for 0A01\n"
-         "config [HEX]               configuration record reported for 0B01 (none: empty)\n"
+         "config [HEX]               configuration record the reader holds (none: empty)\n"
          "unplug                     close the port as if the reader were pulled out\n"
          "help                       this list\n"
          "quit                       end the simulator";
@@ -219,14 +365,288 @@ std::vector<Write> ReaderSim::drainFrames() {
 std::vector<Write> ReaderSim::replyTo(std::string_view f) {
   const auto cmd = static_cast<unsigned char>(f[2]);
   const auto ver = static_cast<unsigned char>(f[3]);
+  const std::string body(f.substr(4, f.size() - kMinFrame));
   if (cmd == 0x0A && ver == 0x01) {
-    const char body[] = {0x10, 0x03, static_cast<char>(version_[0]), static_cast<char>(version_[1]),
-                         static_cast<char>(version_[2])};
-    return send(frame(0x01, 0x01, std::string_view(body, sizeof body)), false);
+    const char v[] = {0x10, 0x03, static_cast<char>(version_[0]), static_cast<char>(version_[1]),
+                      static_cast<char>(version_[2])};
+    return send(frame(0x01, 0x01, std::string_view(v, sizeof v)), false);
   }
-  if (cmd == 0x0B && ver == 0x01) return send(frame(0x01, 0x01, hexToBytes(configHex_)), false);
-  const bool known = (cmd == 0x01 && (ver == 0x01 || ver == 0x02)) || (cmd >= 0x02 && cmd <= 0x09 && ver == 0x01);
-  return send(resultReply(known ? 0x00 : kRefusal), true);
+  if (cmd == 0x0B && ver == 0x01) {
+    std::string record = configHex_;
+    const std::string sum = checksumItem(configHex_, objectCode_);
+    if (record.size() + sum.size() <= 2 * kMaxConfigBytes) record += sum;
+    return send(frame(0x01, 0x01, hexToBytes(record)), false);
+  }
+  return finish(handle(cmd, ver, body), std::nullopt, nullptr);
+}
+
+ReaderSim::Outcome ReaderSim::handle(std::uint8_t cmd, std::uint8_t ver, const std::string& body) {
+  Outcome o;
+  const std::string hex = bytesToHex(body);
+  auto enter = [this](CardMode m) {
+    return [this, m] {
+      mode_ = m;
+      authorising_.reset();
+    };
+  };
+  if (ver != 0x01 && !(cmd == 0x01 && ver == 0x02)) {
+    o.code = kRefusal;
+    return o;
+  }
+  switch (cmd) {
+    case 0x01:
+      if (ver == 0x01) {
+        // Room must stay for the checksum item of the reply to "0B01".
+        if (locked_) {
+          o.code = kLocked;
+        } else if (body.size() + 4 > kMaxConfigBytes) {
+          o.code = kBadParameters;
+        } else {
+          o.commit = [this, hex] {
+            configHex_ = hex;
+            const auto m = readingModeOf(hex);
+            mode_ = (m == 1 || m == 3) ? CardMode::ObjectCode : CardMode::Reading;
+            authorising_.reset();
+          };
+        }
+        return o;
+      }
+      {
+        // Master-card configuration: the record, then the option item 11.
+        const bool lock = hex.size() >= 6 && hex.compare(hex.size() - 6, 6, "1101AA") == 0;
+        const bool free = hex.size() >= 6 && hex.compare(hex.size() - 6, 6, "110100") == 0;
+        // A master card's frame adds item 01 and the checksum item to the record.
+        if ((!lock && !free) || body.size() - 3 + 8 > kMaxConfigBytes) {
+          o.code = kBadParameters;
+          return o;
+        }
+        o.commit = [this, record = hex.substr(0, hex.size() - 6), lock] {
+          pendingRecord_ = record;
+          pendingLock_ = lock;
+          havePending_ = true;
+        };
+      }
+      return o;
+    case 0x02: {
+      // The body has the form of item 01: first index and number of cards.
+      const auto* b = reinterpret_cast<const unsigned char*>(body.data());
+      if (body.size() != 4 || b[0] != 0x01 || b[1] != 0x02 || b[3] < 1 || b[3] > 5 || b[2] >= b[3]) {
+        o.code = kBadParameters;
+        return o;
+      }
+      o.commit = [this, first = int{b[2]}, count = int{b[3]}] {
+        // Without a "0102" first the reader writes its own configuration.
+        if (!havePending_) {
+          pendingRecord_ = configHex_;
+          pendingLock_ = false;
+        }
+        havePending_ = false;
+        setRecord_ = pendingRecord_;
+        setLock_ = pendingLock_;
+        setIndex_ = first;
+        setCount_ = count;
+        const auto m = readingModeOf(setRecord_);
+        setObjectCode_.clear();
+        if (m == 1 || m == 3) {
+          ++setsWritten_;
+          setObjectCode_ = hex32(fnv1a(hexToBytes(setRecord_) + "set" + std::to_string(setsWritten_)));
+        }
+        mode_ = CardMode::WriteMasters;
+        authorising_.reset();
+      };
+      return o;
+    }
+    case 0x03: o.commit = enter(CardMode::ClearMasters); return o;
+    case 0x04: o.commit = enter(CardMode::CreateProtected); return o;
+    case 0x05: o.commit = enter(CardMode::Reading); return o;
+    case 0x06: o.commit = enter(CardMode::ClearProtected); return o;
+    case 0x07: o.commit = enter(CardMode::ReadMaster); return o;
+    case 0x08: o.commit = enter(CardMode::CopyMaster); return o;
+    case 0x09: o.commit = enter(CardMode::ClearAllCodes); return o;
+    default: o.code = kRefusal; return o;
+  }
+}
+
+ReaderSim::Outcome ReaderSim::cardOutcome(Card& card) {
+  Outcome o;
+  const int n = card.number;
+  auto at = [this](int number) -> Card& { return cards_[static_cast<std::size_t>(number - 1)]; };
+  auto refuse = [&](std::uint8_t code) {
+    o.code = code;
+    return o;
+  };
+  const bool master = card.kind == CardKind::Master;
+  const bool blank = card.kind == CardKind::Blank;
+  // Modes that want a master card refuse the others alike.
+  auto notMaster = [&]() { return refuse(blank ? kNoMasterData : kWrongCard); };
+
+  switch (mode_) {
+    case CardMode::Reading:
+      o.frame = identifierMessage(IdKind::Uid, card.uid);
+      o.what = "identifier message UID " + card.uid;
+      return o;
+    case CardMode::ObjectCode:
+      if (!master) return notMaster();
+      if (card.objectCode.empty() || readingModeOf(card.recordHex) != readingModeOf(configHex_)) {
+        return refuse(kModeMismatch);
+      }
+      o.what = "object code " + card.objectCode + " taken";
+      o.commit = [this, code = card.objectCode, lock = card.lock] {
+        objectCode_ = code;
+        locked_ = lock;
+      };
+      return o;
+    case CardMode::WriteMasters: {
+      if (setIndex_ >= setCount_) return refuse(kAllMastersWritten);
+      if (!blank) return refuse(kMasterNotBlank);
+      if (const auto f = familyCheck(card, setRecord_)) return refuse(f);
+      o.what = "master card " + std::to_string(setIndex_ + 1) + " of " + std::to_string(setCount_) + " written";
+      o.commit = [this, at, n] {
+        Card& c = at(n);
+        c.kind = CardKind::Master;
+        c.index = setIndex_++;
+        c.count = setCount_;
+        c.recordHex = setRecord_;
+        c.objectCode = setObjectCode_;
+        c.lock = setLock_;
+        c.codes.clear();
+      };
+      return o;
+    }
+    case CardMode::ClearMasters:
+      if (blank) return refuse(kEmptyCard);
+      if (!master) return refuse(kWrongCard);
+      o.what = "master card cleared";
+      o.commit = [at, n] {
+        Card& c = at(n);
+        Card fresh;
+        fresh.number = c.number;
+        fresh.family = c.family;
+        fresh.uid = c.uid;
+        c = std::move(fresh);
+      };
+      return o;
+    case CardMode::CreateProtected:
+    case CardMode::ClearProtected: {
+      const bool creating = mode_ == CardMode::CreateProtected;
+      if (!authorising_) {
+        if (!master) return notMaster();
+        if (card.objectCode.empty()) return refuse(kNoMasterData);
+        o.what = "master card with object code " + card.objectCode + " accepted";
+        o.commit = [this, copy = card] { authorising_ = copy; };
+        return o;
+      }
+      if (master) return refuse(kMasterPresented);
+      const Card& m = *authorising_;
+      const auto mode = static_cast<std::uint8_t>(readingModeOf(m.recordHex));
+      const ProtectedCode code{m.objectCode, mode, mode == 3 ? zonesOf(m.recordHex) : std::string()};
+      auto has = std::find_if(card.codes.begin(), card.codes.end(),
+                              [&](const ProtectedCode& c) { return c.objectCode == m.objectCode; });
+      if (creating) {
+        if (const auto f = familyCheck(card, m.recordHex)) return refuse(f);
+        if (has != card.codes.end()) return refuse(kCodeExists);
+        o.what = "object code " + m.objectCode + " written";
+        o.commit = [at, n, code] {
+          Card& c = at(n);
+          c.kind = CardKind::Protected;
+          c.codes.push_back(code);
+        };
+      } else {
+        if (blank) return refuse(kEmptyCard);
+        if (has == card.codes.end()) return refuse(kWrongCard);
+        o.what = "object code " + m.objectCode + " removed";
+        o.commit = [at, n, object = m.objectCode] {
+          Card& c = at(n);
+          std::erase_if(c.codes, [&](const ProtectedCode& x) { return x.objectCode == object; });
+          if (c.codes.empty()) c.kind = CardKind::Blank;
+        };
+      }
+      return o;
+    }
+    case CardMode::ReadMaster: {
+      if (!master) return notMaster();
+      const std::string item01 = "0102" + byteHex(static_cast<unsigned>(card.index)) +
+                                 byteHex(static_cast<unsigned>(card.count));
+      const std::string body = item01 + card.recordHex + checksumItem(card.recordHex, card.objectCode);
+      o.frame = frame(0x01, 0x03, hexToBytes(body));
+      o.what = "configuration frame sent";
+      return o;
+    }
+    case CardMode::CopyMaster:
+      if (!master) return notMaster();
+      if (locked_ && card.objectCode != objectCode_) return refuse(kLocked);
+      o.what = "configuration copied into the reader";
+      o.commit = [this, copy = card] {
+        configHex_ = copy.recordHex;
+        objectCode_ = copy.objectCode;
+        locked_ = copy.lock;
+      };
+      return o;
+    case CardMode::ClearAllCodes:
+      if (master) return refuse(kMasterPresented);
+      if (blank) return refuse(kEmptyCard);
+      o.what = "all object codes removed";
+      o.commit = [at, n] {
+        Card& c = at(n);
+        c.codes.clear();
+        c.kind = CardKind::Blank;
+      };
+      return o;
+  }
+  return o;
+}
+
+// Sends an outcome: a frame as it is, or a result reply whose code a pending
+// "result" or the person's explicit choice may replace. The state changes only
+// when the reader really succeeded and says so.
+std::vector<Write> ReaderSim::finish(Outcome o, std::optional<std::uint8_t> explicitCode, std::uint8_t* finalCode) {
+  if (!o.frame.empty() && !explicitCode) {
+    if (finalCode) *finalCode = 0;
+    return send(std::move(o.frame), false);
+  }
+  const std::uint8_t natural = o.frame.empty() ? o.code : 0;
+  const std::uint8_t code = explicitCode ? *explicitCode : nextResult_.value_or(natural);
+  if (code == 0 && natural == 0 && o.commit) o.commit();
+  if (finalCode) *finalCode = code;
+  return send(resultReply(code), false);
+}
+
+Card& ReaderSim::newCard(CardFamily family) {
+  Card c;
+  c.number = static_cast<int>(cards_.size()) + 1;
+  c.family = family;
+  c.uid = uidFor(c.number);
+  cards_.push_back(std::move(c));
+  return cards_.back();
+}
+
+// Seven-byte UIDs as Mifare cards have, distinct for every card number.
+std::string ReaderSim::uidFor(int number) const {
+  const auto n = static_cast<unsigned>(number);
+  return "04" + hex32(fnv1a("card " + std::to_string(number))) + byteHex((n >> 8) & 0xFF) + byteHex(n & 0xFF);
+}
+
+CommandResult ReaderSim::present(int number, CardFamily family, std::optional<std::uint8_t> code) {
+  if (number < 0 || number > static_cast<int>(cards_.size())) {
+    return refused("no card " + std::to_string(number) + " (cards list shows them; present blank makes one)");
+  }
+  Card& card = number == 0 ? newCard(family) : cards_[static_cast<std::size_t>(number - 1)];
+  const std::string before = describe(card);
+  Outcome o = cardOutcome(card);
+  std::string what = o.what;
+  std::uint8_t finalCode = 0;
+  const bool isFrame = !o.frame.empty() && !code;
+  CommandResult r;
+  r.needsLine = true;
+  r.writes = finish(std::move(o), code, &finalCode);
+  r.answer = "card " + before + "\n";
+  if (isFrame) {
+    r.answer += what;
+  } else {
+    r.answer += "result " + std::to_string(finalCode) + " (" + resultName(finalCode) + ")";
+    if (finalCode == 0 && !what.empty()) r.answer += ": " + what;
+  }
+  return r;
 }
 
 // Applies and clears the one-shot modifiers. A result override replaces the
@@ -258,6 +678,67 @@ CommandResult ReaderSim::command(std::string_view line) {
     return std::nullopt;
   };
 
+  if (name == "cards" && args == 1 && lower(t[1]) == "list") {
+    if (cards_.empty()) return done("no cards yet (present blank makes one)");
+    std::string out;
+    for (const auto& c : cards_) out += (out.empty() ? "" : "\n") + describe(c);
+    return done(out);
+  }
+  if (name == "present") {
+    const char* usage = "usage: present blank [plus|classic] [CODE] or present CARD [CODE] (CODE: 0-255)";
+    if (args == 0) return refused(usage);
+    std::size_t i = 1;
+    int cardNo = 0;
+    CardFamily family = CardFamily::Plus;
+    if (lower(t[1]) == "blank") {
+      ++i;
+      if (i < t.size() && (lower(t[i]) == "plus" || lower(t[i]) == "classic")) {
+        family = lower(t[i]) == "classic" ? CardFamily::Classic : CardFamily::Plus;
+        ++i;
+      }
+    } else {
+      const auto v = number(t[1], 1, 1000000);
+      if (!v) return refused(usage);
+      cardNo = static_cast<int>(*v);
+      ++i;
+    }
+    std::optional<std::uint8_t> code;
+    if (i < t.size()) {
+      const auto v = number(t[i], 0, 255);
+      if (!v) return refused(usage);
+      code = static_cast<std::uint8_t>(*v);
+      ++i;
+    }
+    if (i != t.size()) return refused(usage);
+    return present(cardNo, family, code);
+  }
+  if (name == "status") {
+    if (auto e = expectNoArgs()) return *e;
+    std::string out = std::string("card mode: ") + modeName(mode_);
+    out += "\nconfiguration: " + std::to_string(configHex_.size() / 2) + " bytes, reading mode " +
+           std::to_string(readingModeOf(configHex_));
+    if (!configHex_.empty()) out += ", record " + configHex_;
+    out += "\nobject code: " + (objectCode_.empty() ? std::string("none") : objectCode_);
+    if (locked_) out += " (locked: the protected mode can be removed only with its master cards)";
+    if (mode_ == CardMode::WriteMasters) {
+      out += "\nmaster cards written: " + std::to_string(setIndex_) + " of " + std::to_string(setCount_);
+    }
+    if (authorising_) out += "\nmaster card accepted: " + std::to_string(authorising_->number);
+    out += "\nfirmware version: " + std::to_string(version_[0]) + "." + std::to_string(version_[1]) + "." +
+           std::to_string(version_[2]);
+    out += "\ncards: " + std::to_string(cards_.size());
+    return done(out);
+  }
+  if (name == "reset") {
+    if (auto e = expectNoArgs()) return *e;
+    configHex_.clear();
+    objectCode_.clear();
+    locked_ = false;
+    mode_ = CardMode::Reading;
+    authorising_.reset();
+    havePending_ = false;
+    return done("reader memory cleared (the cards stay)");
+  }
   if (name == "card" || name == "cards") {
     if (args == 0 || args % 2 != 0 || (name == "card" && args != 2)) {
       return refused(name == "card" ? "usage: card KIND ID" : "usage: cards KIND ID [KIND ID ...]");
@@ -276,6 +757,7 @@ CommandResult ReaderSim::command(std::string_view line) {
     }
     CommandResult r = done("sent " + shown);
     r.writes.push_back(Write{std::move(bytes), 0, false});
+    r.needsLine = true;
     return r;
   }
   if (name == "raw") {
@@ -285,6 +767,7 @@ CommandResult ReaderSim::command(std::string_view line) {
     if (hex.empty() || !bytes) return refused("usage: raw HEX (pairs of hex digits, blanks allowed between pairs)");
     CommandResult r = done("sent " + std::to_string(bytes->size()) + " bytes");
     r.writes.push_back(Write{*bytes, 0, false});
+    r.needsLine = true;
     return r;
   }
   if (name == "result") {
