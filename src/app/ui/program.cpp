@@ -5,6 +5,10 @@
 
 #include "app/shell_settings.h"
 #include "app/ui/tform1.h"
+#include "cards/ui/card_boxes.h"
+#include "cards/ui/card_dialogs.h"
+#include "cards/ui/card_workflows.h"
+#include "cards/ui/protected_cards_page.h"
 #include "ident/keyboard.h"
 #include "ident/ui/reading_page.h"
 #include "ident/ui/template_editor.h"
@@ -25,6 +29,20 @@ Program::Program(ProgramServices services)
     editor_ = std::make_unique<ident::TemplateEditorDialog>(window_.get());
     services_.templateEditor = editor_.get();
   }
+  if (!services_.cardBoxes) {
+    qtCardBoxes_ = std::make_unique<cards::QtCardBoxes>(window_.get());
+    services_.cardBoxes = qtCardBoxes_.get();
+  }
+  cardDialogs_ = std::make_unique<cards::CardDialogs>(session_, *services_.clock, *services_.prompts,
+                                                      *services_.cardBoxes, [this] { return debugmode_; },
+                                                      window_.get());
+  masterCards_ = std::make_unique<cards::MasterCardWorkflows>(*cardDialogs_, configEditor_);
+  protectedCards_ = std::make_unique<cards::ProtectedCardWorkflows>(*cardDialogs_);
+  // Hook for the page "Конфигурация": its master-card buttons call masterCards(),
+  // it refreshes through setConfigChanged and names its selected format row
+  // through setSelectedFormatRow, and it waits for the object-code card
+  // through cardDialogs() (config::ObjectCodeCardWait).
+
   ident::ReadingPageServices rs;
   rs.session = &session_;
   rs.prompts = services_.prompts;
@@ -37,9 +55,7 @@ Program::Program(ProgramServices services)
   auto* tab2 = new QWidget;
   tab2->setObjectName("TabSheet2");
   window_->addPage(tab2, u8("Конфигурация"));
-  auto* tab3 = new QWidget;
-  tab3->setObjectName("TabSheet3");
-  window_->addPage(tab3, u8("Защищенные карты"));
+  window_->addPage(new cards::ProtectedCardsPage(*protectedCards_), u8("Защищенные карты"));
 
   Timer3->onTimeout = [this] {
     Timer3->stop();

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/shell_settings.h"
+#include "config/config_editor.h"
 #include "protocol/clock.h"
 #include "protocol/connection.h"
 #include "protocol/operator.h"
@@ -22,6 +23,13 @@ class TemplateChooser;
 class TemplateEditorDialog;
 }  // namespace terva::ident
 
+namespace terva::cards {
+class CardBoxes;
+class CardDialogs;
+class MasterCardWorkflows;
+class ProtectedCardWorkflows;
+}  // namespace terva::cards
+
 namespace terva::app {
 
 class TForm1;
@@ -34,6 +42,7 @@ struct ProgramServices {
   ident::ClipboardOutput* clipboard = nullptr;
   ident::KeystrokeOutput* keyboard = nullptr;  // may be null: no keystroke output at all
   ident::TemplateChooser* templateEditor = nullptr;  // null: the real dialog
+  cards::CardBoxes* cardBoxes = nullptr;  // titled questions and the checksum box; null: Qt's boxes
   std::filesystem::path settingsFile;
   PortLister listPorts;         // the machine's serial ports
   std::string commandLinePort;  // --port: listed first and selected
@@ -52,6 +61,11 @@ class Program : public QObject {
   ident::ReadingPage& readingPage() { return *reading_; }
   // The real template editor, when no other was given (built on first use).
   ident::TemplateEditorDialog* templateEditorDialog() { return editor_.get(); }
+  // The reader configuration being edited, and the card dialogs and operations over it.
+  config::ConfigEditor& configEditor() { return configEditor_; }
+  cards::CardDialogs& cardDialogs() { return *cardDialogs_; }
+  cards::MasterCardWorkflows& masterCards() { return *masterCards_; }
+  cards::ProtectedCardWorkflows& protectedCards() { return *protectedCards_; }
 
  private:
   void firstShowStep();
@@ -63,6 +77,11 @@ class Program : public QObject {
   ConnectionController connection_;
   std::unique_ptr<TForm1> window_;
   std::unique_ptr<ident::TemplateEditorDialog> editor_;
+  config::ConfigEditor configEditor_;
+  std::unique_ptr<cards::CardBoxes> qtCardBoxes_;  // when no other was given
+  std::unique_ptr<cards::CardDialogs> cardDialogs_;
+  std::unique_ptr<cards::MasterCardWorkflows> masterCards_;
+  std::unique_ptr<cards::ProtectedCardWorkflows> protectedCards_;
   ident::ReadingPage* reading_ = nullptr;  // owned by the window
   std::unique_ptr<Timer> Timer3;           // minimise at start
   bool debugmode_ = false;                 // the diagnostic terminal's switch, set only by hand
