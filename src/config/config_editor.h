@@ -5,7 +5,9 @@
 #include "config/config_record.h"
 #include "config/reader_config.h"
 
+#include <functional>
 #include <optional>
+#include <vector>
 
 namespace terva {
 class ColourDialog;
@@ -19,6 +21,18 @@ class ConfigEditor {
   ConfigEditor();
 
   const ReaderConfig& config() const { return config_; }
+
+  // Told after every change of the configuration, whoever made it (the
+  // page's controls, a load from a file, the reader or a master card), so a
+  // page shows config() again. The id removes the listener.
+  using Listener = std::function<void()>;
+  int addListener(Listener listener);
+  void removeListener(int id);
+
+  // The page defaults of the first showing: Wiegand type 0, mode 0, shift 0,
+  // the shortest pulse, 64 significant bits, maxIdBits 64, then
+  // FillCardFormat and FillRazr. Every other field keeps its value.
+  void applyPageDefaults();
 
   // Set while a decoded configuration enters the editor; the rules that are
   // skipped while loading then do nothing. A page that refreshes its
@@ -67,11 +81,15 @@ class ConfigEditor {
   bool ApplyConfigRecord(const ConfigItems& items);
 
   // Replaces the configuration (e.g. by one decoded elsewhere).
-  void replace(const ReaderConfig& c) { config_ = c; }
+  void replace(const ReaderConfig& c);
 
  private:
+  void changed();
+
   ReaderConfig config_;
   bool loading_ = false;
+  std::vector<std::pair<int, Listener>> listeners_;
+  int nextListener_ = 1;
 };
 
 }  // namespace terva::config

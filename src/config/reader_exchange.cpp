@@ -1,10 +1,11 @@
 #include "config/reader_exchange.h"
 
+#include "protocol/commands.h"
 #include "protocol/hextext.h"
 
 namespace terva::config {
 
-std::string writeConfigPayload(const ReaderConfig& c) { return "0101" + BuildConfigRecord(c); }
+std::string writeConfigPayload(const ReaderConfig& c) { return commands::writeConfiguration(BuildConfigRecord(c)); }
 
 bool needsObjectCodeMasterCard(int mode) { return mode == 1 || mode == 3; }
 

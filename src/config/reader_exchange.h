@@ -12,11 +12,9 @@
 
 namespace terva::config {
 
-// Payloads.
-inline constexpr std::string_view kReadConfigPayload = "0B01";
-inline constexpr std::string_view kVersionPayload = "0A01";
-inline constexpr std::string_view kCardReadingPayload = "0501";
-// "0101" followed by the record: the whole configuration in one payload.
+// The write into the reader: the whole record in one payload behind the
+// command (commands::writeConfiguration). The other payloads of the
+// configuration workflows are plain commands of protocol/commands.h.
 std::string writeConfigPayload(const ReaderConfig& c);
 
 // Writing to the reader.

@@ -17,6 +17,18 @@ class Prompts {
   virtual void message(const std::string& text) = 0;
   // Yes/No question with a question icon; true for Yes.
   virtual bool question(const std::string& text) = 0;
+  // The same question under a caption of its own ("Конфигурация",
+  // "Предупреждение"); an implementation without captions asks plainly.
+  virtual bool ask(const std::string& caption, const std::string& text) {
+    (void)caption;
+    return question(text);
+  }
+  // One-line input box that shows `value` for reading or copying; what the
+  // operator types there is not taken back.
+  virtual void inputBox(const std::string& caption, const std::string& prompt, const std::string& value) {
+    (void)caption;
+    message(prompt + ": " + value);
+  }
 };
 
 // Open and save dialogs. `filter` is the file kind's description and its

@@ -16,7 +16,6 @@
 
 #include "app/ui/program.h"
 #include "app/ui/tform1.h"
-#include "cards/ui/card_boxes.h"
 #include "cards/ui/card_dialogs.h"
 #include "cards/ui/card_workflows.h"
 #include "cards/ui/tform2.h"
@@ -36,28 +35,6 @@ using namespace std::chrono_literals;
 using terva::testing::waitUntil;
 
 namespace {
-
-// Titled questions go to FakePrompts (and its answer queue); the checksum boxes are recorded.
-class FakeCardBoxes : public cards::CardBoxes {
- public:
-  explicit FakeCardBoxes(terva::testing::FakePrompts& prompts) : prompts_(prompts) {}
-  struct Value {
-    std::string caption, prompt, value;
-  };
-  std::vector<std::string> titles;
-  std::vector<Value> values;
-
-  bool ask(const std::string& title, const std::string& text, bool) override {
-    titles.push_back(title);
-    return prompts_.question(text);
-  }
-  void showValue(const std::string& caption, const std::string& prompt, const std::string& value) override {
-    values.push_back({caption, prompt, value});
-  }
-
- private:
-  terva::testing::FakePrompts& prompts_;
-};
 
 // Steps run in order from a timer, so they also run inside the modal dialogs;
 // each waits for its condition. Past the deadline every open dialog is closed,
@@ -101,7 +78,6 @@ class CardWorkflowsTest : public ::testing::Test {
  protected:
   QTemporaryDir dir;
   terva::testing::FakePrompts prompts;
-  FakeCardBoxes boxes{prompts};
   terva::testing::FakeClipboard clipboard;
   QtClock clock;
   sim::PtyReader reader;
@@ -116,7 +92,6 @@ class CardWorkflowsTest : public ::testing::Test {
     s.prompts = &prompts;
     s.clipboard = &clipboard;
     s.templateEditor = &chooser;
-    s.cardBoxes = &boxes;
     s.settingsFile = std::filesystem::path(dir.path().toStdString()) / "settings.ini";
     s.listPorts = [] { return std::vector<PortEntry>{}; };
     s.commandLinePort = reader.slavePath();
@@ -162,6 +137,10 @@ class CardWorkflowsTest : public ::testing::Test {
     Script s;
     s.when([&] { return dialogs().builtForm2() && dialogs().builtForm2()->isVisible(); },
            [&] {
+             // The option's warning box, answered like every other question.
+             dialogs().form2().logic().askOption = [&](const std::string& text) {
+               return prompts.ask("Выбор опции", text);
+             };
              if (lock) dialogs().builtForm2()->findChild<QCheckBox*>("CheckBox1")->click();
            });
     s.when([&] { return !lock || dialogs().form2().logic().optionTicked(); },
@@ -196,7 +175,9 @@ TEST_F(CardWorkflowsTest, TwoLockedMasterCardsAreWrittenThenOneIsReadBack) {
   EXPECT_TRUE(payloadsSinceMark()[0].ends_with("1101AA"));
   EXPECT_EQ(payloadsSinceMark()[1], "020101020002");
   EXPECT_EQ(framesAtSuccess, 2u) << "the success message comes before \"0501\"";
-  EXPECT_EQ(boxes.titles, std::vector<std::string>{"Выбор опции"});
+  ASSERT_FALSE(prompts.shown.empty());
+  EXPECT_EQ(prompts.shown[0].kind, "question");
+  EXPECT_EQ(prompts.shown[0].caption, QString::fromUtf8("Выбор опции"));
   EXPECT_TRUE(prompts.texts().contains(QString::fromUtf8("Мастер-карты успешно созданы")));
   EXPECT_EQ(dialogs().form2().logic().crdtype, "MifarePLUS ");
   const auto cards = reader.snapshot().cards();
@@ -223,12 +204,13 @@ TEST_F(CardWorkflowsTest, TwoLockedMasterCardsAreWrittenThenOneIsReadBack) {
   EXPECT_EQ(editor().config().readingMode, 1);
   EXPECT_EQ(editor().config().bitShift, written.bitShift);
   EXPECT_GE(refreshes, 1);
-  ASSERT_EQ(boxes.values.size(), 1u);
-  EXPECT_EQ(boxes.values[0].caption, "Конфигурация считана с мастер-карты №1 из 2");
-  EXPECT_EQ(boxes.values[0].prompt, "Контрольная сумма кода объекта");
-  // The checksum as the card reported it.
-  EXPECT_EQ("0E02" + boxes.values[0].value, sim::ReaderSim::checksumItem(cards[0].recordHex, cards[0].objectCode));
-  EXPECT_TRUE(prompts.shown.empty());
+  // The closing box shows the checksum as the card reported it, and nothing else is shown.
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  const auto& box = prompts.shown[0];
+  EXPECT_EQ(box.kind, "input");
+  EXPECT_EQ(box.caption, QString::fromUtf8("Конфигурация считана с мастер-карты №1 из 2"));
+  EXPECT_EQ(box.prompt, QString::fromUtf8("Контрольная сумма кода объекта"));
+  EXPECT_EQ("0E02" + box.text.toStdString(), sim::ReaderSim::checksumItem(cards[0].recordHex, cards[0].objectCode));
   EXPECT_EQ(payloadsSinceMark(),
             (std::vector<std::string>{commands::readMasterCardConfiguration(), commands::cardReadingMode()}));
 }
@@ -274,7 +256,7 @@ TEST_F(CardWorkflowsTest, ProtectedCardsCountEveryReportedCardAndFinishQuietly) 
   EXPECT_EQ(f5.logic().result(), cards::ModalResult::Yes);
   EXPECT_EQ(f5.logic().makecnt(), 2);
   EXPECT_EQ(f5.windowTitle(), QString::fromUtf8("Создание защищенных карт"));
-  EXPECT_EQ(boxes.titles.back(), "Защищенные карты");
+  EXPECT_EQ(prompts.shown[0].caption, QString::fromUtf8("Защищенные карты"));
   EXPECT_EQ(prompts.texts(),
             (QStringList{QString::fromUtf8(cards::texts::kCreateQuestion.data()),
                          QString::fromStdString(cards::cardErrorText(9))}));

@@ -23,8 +23,10 @@ namespace terva::testing {
 class FakePrompts : public Prompts {
  public:
   struct Shown {
-    QString kind;  // "error", "message", "question"
-    QString text;
+    QString kind;  // "error", "message", "question", "input"
+    QString text;  // for "input": the value shown
+    QString caption;  // questions asked with a caption, input boxes
+    QString prompt;   // input boxes
   };
   std::vector<Shown> shown;
   std::deque<bool> answers;
@@ -32,12 +34,16 @@ class FakePrompts : public Prompts {
 
   void error(const std::string& text) override { record("error", text); }
   void message(const std::string& text) override { record("message", text); }
-  bool question(const std::string& text) override {
-    record("question", text);
+  bool question(const std::string& text) override { return ask({}, text); }
+  bool ask(const std::string& caption, const std::string& text) override {
+    record("question", text, caption);
     if (answers.empty()) return true;
     const bool a = answers.front();
     answers.pop_front();
     return a;
+  }
+  void inputBox(const std::string& caption, const std::string& prompt, const std::string& value) override {
+    record("input", value, caption, prompt);
   }
   QStringList texts() const {
     QStringList out;
@@ -46,8 +52,14 @@ class FakePrompts : public Prompts {
   }
 
  private:
-  void record(const char* kind, const std::string& text) {
-    shown.push_back({kind, QString::fromStdString(text)});
+  void record(const char* kind, const std::string& text, const std::string& caption = {},
+              const std::string& prompt = {}) {
+    Shown s;
+    s.kind = kind;
+    s.text = QString::fromStdString(text);
+    s.caption = QString::fromStdString(caption);
+    s.prompt = QString::fromStdString(prompt);
+    shown.push_back(s);
     if (onShown) onShown(shown.back());
   }
 };

@@ -4,11 +4,13 @@
 #include <QTabWidget>
 
 #include "app/shell_settings.h"
+#include "app/ui/services.h"
 #include "app/ui/tform1.h"
-#include "cards/ui/card_boxes.h"
 #include "cards/ui/card_dialogs.h"
 #include "cards/ui/card_workflows.h"
 #include "cards/ui/protected_cards_page.h"
+#include "config/ui/config_page.h"
+#include "config/ui/config_workflows.h"
 #include "ident/keyboard.h"
 #include "ident/ui/reading_page.h"
 #include "ident/ui/template_editor.h"
@@ -29,20 +31,6 @@ Program::Program(ProgramServices services)
     editor_ = std::make_unique<ident::TemplateEditorDialog>(window_.get());
     services_.templateEditor = editor_.get();
   }
-  if (!services_.cardBoxes) {
-    qtCardBoxes_ = std::make_unique<cards::QtCardBoxes>(window_.get());
-    services_.cardBoxes = qtCardBoxes_.get();
-  }
-  cardDialogs_ = std::make_unique<cards::CardDialogs>(session_, *services_.clock, *services_.prompts,
-                                                      *services_.cardBoxes, [this] { return debugmode_; },
-                                                      window_.get());
-  masterCards_ = std::make_unique<cards::MasterCardWorkflows>(*cardDialogs_, configEditor_);
-  protectedCards_ = std::make_unique<cards::ProtectedCardWorkflows>(*cardDialogs_);
-  // Hook for the page "Конфигурация": its master-card buttons call masterCards(),
-  // it refreshes through setConfigChanged and names its selected format row
-  // through setSelectedFormatRow, and it waits for the object-code card
-  // through cardDialogs() (config::ObjectCodeCardWait).
-
   ident::ReadingPageServices rs;
   rs.session = &session_;
   rs.prompts = services_.prompts;
@@ -52,9 +40,40 @@ Program::Program(ProgramServices services)
   rs.mainWindowActive = [this] { return window_->isActiveWindow(); };
   reading_ = new ident::ReadingPage(std::move(rs));
   window_->addPage(reading_, u8("Чтение"));
-  auto* tab2 = new QWidget;
-  tab2->setObjectName("TabSheet2");
-  window_->addPage(tab2, u8("Конфигурация"));
+
+  if (!services_.files) {
+    ownFiles_ = std::make_unique<QtFileDialogs>(window_.get());
+    services_.files = ownFiles_.get();
+  }
+  if (!services_.colours) {
+    ownColours_ = std::make_unique<QtColourDialog>(window_.get());
+    services_.colours = ownColours_.get();
+  }
+  const QString settingsFolder = QString::fromStdString(services_.settingsFile.parent_path().string());
+  configPage_ = new config::ConfigPage(
+      {&configEditor_, services_.prompts, services_.files, services_.colours, settingsFolder});
+  window_->addPage(configPage_, u8("Конфигурация"));
+  cardDialogs_ = std::make_unique<cards::CardDialogs>(session_, *services_.clock, *services_.prompts,
+                                                      [this] { return debugmode_; }, window_.get());
+  if (!services_.objectCodeWait) services_.objectCodeWait = cardDialogs_.get();
+  configFlows_ = std::make_unique<config::ConfigWorkflows>(session_, configEditor_, *services_.prompts,
+                                                           *services_.files, services_.objectCodeWait);
+  connect(configPage_, &config::ConfigPage::writeToReaderClicked, this, [this] { configFlows_->Button2Click(); });
+  connect(configPage_, &config::ConfigPage::readFromReaderClicked, this, [this] { configFlows_->Button18Click(); });
+  connect(configPage_, &config::ConfigPage::writeToFileClicked, this, [this] { configFlows_->Button3Click(); });
+  connect(configPage_, &config::ConfigPage::readFromFileClicked, this, [this] { configFlows_->Button1Click(); });
+  connect(configPage_, &config::ConfigPage::firmwareVersionClicked, this, [this] { configFlows_->Button12Click(); });
+
+  masterCards_ = std::make_unique<cards::MasterCardWorkflows>(*cardDialogs_, configEditor_);
+  masterCards_->setConfigChanged([this] { configPage_->refresh(); });
+  masterCards_->setSelectedFormatRow([this] { return configPage_->selectedCardFormatRow(); });
+  connect(configPage_, &config::ConfigPage::createMasterCardsClicked, this, [this] { masterCards_->createMasterCards(); });
+  connect(configPage_, &config::ConfigPage::clearMasterCardsClicked, this, [this] { masterCards_->clearMasterCards(); });
+  connect(configPage_, &config::ConfigPage::readMasterCardClicked, this, [this] { masterCards_->readFromMasterCard(); });
+  connect(configPage_, &config::ConfigPage::copyMasterCardClicked, this,
+          [this] { masterCards_->copyMasterCardToReader(); });
+
+  protectedCards_ = std::make_unique<cards::ProtectedCardWorkflows>(*cardDialogs_);
   window_->addPage(new cards::ProtectedCardsPage(*protectedCards_), u8("Защищенные карты"));
 
   Timer3->onTimeout = [this] {
@@ -73,6 +92,7 @@ Program::~Program() {
 void Program::firstShowStep() {
   reading_->setFirstShow(true);
   connection_.FillDeviceList();
+  configEditor_.applyPageDefaults();
   const ShellSettings saved = readShellSettings(services_.settingsFile);
   if (saved.port && services_.commandLinePort.empty()) connection_.selectByName(*saved.port);
   reading_->restoreViewMode(static_cast<int>(saved.viewMode), saved.templ);

@@ -24,25 +24,34 @@ class TemplateEditorDialog;
 }  // namespace terva::ident
 
 namespace terva::cards {
-class CardBoxes;
 class CardDialogs;
 class MasterCardWorkflows;
 class ProtectedCardWorkflows;
 }  // namespace terva::cards
 
+namespace terva::config {
+class ConfigPage;
+class ConfigWorkflows;
+class ObjectCodeCardWait;
+}  // namespace terva::config
+
 namespace terva::app {
 
 class TForm1;
+class QtColourDialog;
+class QtFileDialogs;
 
 struct ProgramServices {
   Clock* clock = nullptr;
   Prompts* prompts = nullptr;
-  FileDialogs* files = nullptr;
-  ColourDialog* colours = nullptr;
+  FileDialogs* files = nullptr;      // null: Qt's file dialogs
+  ColourDialog* colours = nullptr;   // null: Qt's colour dialog
+  // The wait for the object-code master card after a write in a protected
+  // mode; null: the card dialog "Чтение кода объекта".
+  config::ObjectCodeCardWait* objectCodeWait = nullptr;
   ident::ClipboardOutput* clipboard = nullptr;
   ident::KeystrokeOutput* keyboard = nullptr;  // may be null: no keystroke output at all
   ident::TemplateChooser* templateEditor = nullptr;  // null: the real dialog
-  cards::CardBoxes* cardBoxes = nullptr;  // titled questions and the checksum box; null: Qt's boxes
   std::filesystem::path settingsFile;
   PortLister listPorts;         // the machine's serial ports
   std::string commandLinePort;  // --port: listed first and selected
@@ -59,10 +68,14 @@ class Program : public QObject {
   ReaderSession& session() { return session_; }
   ConnectionController& connection() { return connection_; }
   ident::ReadingPage& readingPage() { return *reading_; }
+  // The reader configuration: its editor (apply records, read the current
+  // one), its page and the workflows of the page's configuration buttons.
+  config::ConfigEditor& configEditor() { return configEditor_; }
+  config::ConfigPage& configPage() { return *configPage_; }
+  config::ConfigWorkflows& configWorkflows() { return *configFlows_; }
   // The real template editor, when no other was given (built on first use).
   ident::TemplateEditorDialog* templateEditorDialog() { return editor_.get(); }
-  // The reader configuration being edited, and the card dialogs and operations over it.
-  config::ConfigEditor& configEditor() { return configEditor_; }
+  // The card presentation dialogs and the master-card and protected-card operations.
   cards::CardDialogs& cardDialogs() { return *cardDialogs_; }
   cards::MasterCardWorkflows& masterCards() { return *masterCards_; }
   cards::ProtectedCardWorkflows& protectedCards() { return *protectedCards_; }
@@ -75,14 +88,17 @@ class Program : public QObject {
   ProgramServices services_;
   ReaderSession session_;
   ConnectionController connection_;
-  std::unique_ptr<TForm1> window_;
-  std::unique_ptr<ident::TemplateEditorDialog> editor_;
   config::ConfigEditor configEditor_;
-  std::unique_ptr<cards::CardBoxes> qtCardBoxes_;  // when no other was given
+  std::unique_ptr<QtFileDialogs> ownFiles_;
+  std::unique_ptr<QtColourDialog> ownColours_;
+  std::unique_ptr<config::ConfigWorkflows> configFlows_;
+  std::unique_ptr<TForm1> window_;
   std::unique_ptr<cards::CardDialogs> cardDialogs_;
   std::unique_ptr<cards::MasterCardWorkflows> masterCards_;
   std::unique_ptr<cards::ProtectedCardWorkflows> protectedCards_;
+  std::unique_ptr<ident::TemplateEditorDialog> editor_;
   ident::ReadingPage* reading_ = nullptr;  // owned by the window
+  config::ConfigPage* configPage_ = nullptr;  // owned by the window
   std::unique_ptr<Timer> Timer3;           // minimise at start
   bool debugmode_ = false;                 // the diagnostic terminal's switch, set only by hand
 };

@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 
 #include "app/shell_settings.h"
@@ -13,7 +14,12 @@ namespace terva::app {
 
 namespace {
 QString u8(const std::string& s) { return QString::fromStdString(s); }
-QString filterText(const FileFilter& f) { return u8(f.description) + " (" + u8(f.pattern) + ")"; }
+// "Description (pattern)"; a description that already ends with its pattern keeps it once.
+QString filterText(const FileFilter& f) {
+  const QString pattern = " (" + u8(f.pattern) + ")";
+  const QString d = u8(f.description);
+  return d.endsWith(pattern) ? d : d + pattern;
+}
 }  // namespace
 
 void QtPrompts::error(const std::string& text) {
@@ -29,6 +35,16 @@ void QtPrompts::message(const std::string& text) {
 bool QtPrompts::question(const std::string& text) {
   return QMessageBox::question(parent_, QString::fromUtf8(kApplicationTitle), u8(text),
                                QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+bool QtPrompts::ask(const std::string& caption, const std::string& text) {
+  return QMessageBox::question(parent_, u8(caption), u8(text), QMessageBox::Yes | QMessageBox::No) ==
+         QMessageBox::Yes;
+}
+
+void QtPrompts::inputBox(const std::string& caption, const std::string& prompt, const std::string& value) {
+  // Only for reading or copying the value: the answer is not taken.
+  (void)QInputDialog::getText(parent_, u8(caption), u8(prompt), QLineEdit::Normal, u8(value));
 }
 
 std::optional<std::string> QtFileDialogs::openFileName(const FileFilter& filter, const std::string& folder) {

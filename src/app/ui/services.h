@@ -16,6 +16,8 @@ class QtPrompts : public Prompts {
   void error(const std::string& text) override;
   void message(const std::string& text) override;
   bool question(const std::string& text) override;
+  bool ask(const std::string& caption, const std::string& text) override;
+  void inputBox(const std::string& caption, const std::string& prompt, const std::string& value) override;
 
  private:
   QWidget* parent_;

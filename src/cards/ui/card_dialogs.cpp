@@ -2,7 +2,6 @@
 
 #include <exception>
 
-#include "cards/ui/card_boxes.h"
 #include "cards/ui/tform2.h"
 #include "cards/ui/tform3.h"
 #include "cards/ui/tform4.h"
@@ -14,16 +13,11 @@
 
 namespace terva::cards {
 
-namespace {
-constexpr const char* kOptionTitle = "Выбор опции";
-}  // namespace
-
-CardDialogs::CardDialogs(ReaderSession& session, Clock& clock, Prompts& prompts, CardBoxes& boxes,
-                         std::function<bool()> debugMode, QWidget* parent)
+CardDialogs::CardDialogs(ReaderSession& session, Clock& clock, Prompts& prompts, std::function<bool()> debugMode,
+                         QWidget* parent)
     : session_(session),
       clock_(clock),
       prompts_(prompts),
-      boxes_(boxes),
       debugMode_(std::move(debugMode)),
       parent_(parent) {
   connect(&session_, &ReaderSession::frameReceived, this, &CardDialogs::frameReceived);
@@ -46,7 +40,6 @@ TForm2& CardDialogs::form2() {
   if (!form2_) {
     form2_ = new TForm2(clock_, prompts_, [this] { return debugMode_ && debugMode_(); }, parent_);
     form2_->setSender([this](std::string_view payload) { return send(payload); });
-    form2_->logic().askOption = [this](const std::string& text) { return boxes_.ask(kOptionTitle, text, true); };
   }
   return *form2_;
 }

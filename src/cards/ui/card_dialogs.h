@@ -25,7 +25,6 @@ struct Answer;
 
 namespace terva::cards {
 
-class CardBoxes;
 class TForm2;
 class TForm3;
 class TForm4;
@@ -37,8 +36,8 @@ class CardDialogs : public QObject, public config::ObjectCodeCardWait {
  public:
   // `parent` is the main window the dialogs are centred over and modal to
   // (it owns them); `debugMode` tells whether the longer time limit applies.
-  CardDialogs(ReaderSession& session, Clock& clock, Prompts& prompts, CardBoxes& boxes,
-              std::function<bool()> debugMode, QWidget* parent);
+  CardDialogs(ReaderSession& session, Clock& clock, Prompts& prompts, std::function<bool()> debugMode,
+              QWidget* parent);
   ~CardDialogs() override;
 
   // The dialogs, built on first use.
@@ -87,7 +86,6 @@ class CardDialogs : public QObject, public config::ObjectCodeCardWait {
   bool operating() const { return operating_; }
 
   Prompts& prompts() { return prompts_; }
-  CardBoxes& boxes() { return boxes_; }
 
  private:
   void frameReceived(const Answer& frame);
@@ -98,7 +96,6 @@ class CardDialogs : public QObject, public config::ObjectCodeCardWait {
   ReaderSession& session_;
   Clock& clock_;
   Prompts& prompts_;
-  CardBoxes& boxes_;
   std::function<bool()> debugMode_;
   QWidget* parent_;
   QPointer<TForm2> form2_;

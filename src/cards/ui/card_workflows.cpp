@@ -1,6 +1,5 @@
 #include "cards/ui/card_workflows.h"
 
-#include "cards/ui/card_boxes.h"
 #include "cards/ui/card_dialogs.h"
 #include "config/config_editor.h"
 #include "config/config_record.h"
@@ -55,7 +54,7 @@ void MasterCardWorkflows::createMasterCards() {
 void MasterCardWorkflows::clearMasterCards() {
   CardDialogs::Operation op(dialogs_);
   if (!op) return;
-  if (!dialogs_.boxes().ask(str(texts::kClearMastersTitle), str(texts::kClearMastersQuestion), false)) return;
+  if (!dialogs_.prompts().ask(str(texts::kClearMastersTitle), str(texts::kClearMastersQuestion))) return;
   const std::uint8_t r = dialogs_.send(commands::clearMasterCards());
   if (r != kResultOk) {
     dialogs_.prompts().error(errtotext(r));
@@ -91,7 +90,7 @@ void MasterCardWorkflows::readFromMasterCard() {
     const std::string caption = str(texts::kReadMasterCaption) + masterCardNumberText(items[config::kTagMasterIndex]);
     const config::ChecksumDisplay d = config::checksumDisplay(items, editor_.config().readingMode, caption);
     if (d.kind == config::ChecksumDisplay::Kind::InputBox) {
-      dialogs_.boxes().showValue(d.caption, d.prompt, d.value);
+      prompts.inputBox(d.caption, d.prompt, d.value);
     } else if (d.kind == config::ChecksumDisplay::Kind::Message) {
       prompts.message(d.caption);
     }
@@ -103,7 +102,7 @@ void MasterCardWorkflows::copyMasterCardToReader() {
   CardDialogs::Operation op(dialogs_);
   if (!op) return;
   if (editor_.config().readingMode == 1 &&
-      !dialogs_.boxes().ask(str(texts::kCopyQuestionTitle), str(texts::kCopyQuestion), false)) {
+      !dialogs_.prompts().ask(str(texts::kCopyQuestionTitle), str(texts::kCopyQuestion))) {
     return;
   }
   const std::uint8_t r = dialogs_.send(commands::copyMasterCardConfiguration());
@@ -124,7 +123,7 @@ void MasterCardWorkflows::copyMasterCardToReader() {
 void ProtectedCardWorkflows::withMasterCard(const std::string& command, const Texts& t) {
   CardDialogs::Operation op(dialogs_);
   if (!op) return;
-  if (!dialogs_.boxes().ask(str(texts::kProtectedTitle), str(t.question), false)) return;
+  if (!dialogs_.prompts().ask(str(texts::kProtectedTitle), str(t.question))) return;
   const std::uint8_t r = dialogs_.send(command);
   if (r != kResultOk) {
     dialogs_.send(commands::cardReadingMode());
@@ -153,7 +152,7 @@ void ProtectedCardWorkflows::clearProtectedCards() {
 void ProtectedCardWorkflows::clearAllProtectedCards() {
   CardDialogs::Operation op(dialogs_);
   if (!op) return;
-  if (!dialogs_.boxes().ask(str(texts::kProtectedTitle), str(texts::kClearAllQuestion), false)) return;
+  if (!dialogs_.prompts().ask(str(texts::kProtectedTitle), str(texts::kClearAllQuestion))) return;
   const std::uint8_t r = dialogs_.send(commands::clearAllProtectedCards());
   if (r != kResultOk) {
     dialogs_.send(commands::cardReadingMode());
