@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -24,6 +25,8 @@
 #include "cards/ui/tform5.h"
 #include "cards/ui/tform8.h"
 #include "config/config_record.h"
+#include "config/ui/config_page.h"
+#include "config/ui/config_workflows.h"
 #include "protocol/commands.h"
 #include "protocol/qt_clock.h"
 #include "protocol/results.h"
@@ -355,5 +358,96 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{"readMaster", [](app::Program& p) { p.masterCards().readFromMasterCard(); },
                 commands::readMasterCardConfiguration, false}),
     [](const auto& p) { return std::string(p.param.name); });
+
+}  // namespace
+
+namespace {
+
+// The configuration page's buttons reach the card operations.
+TEST_F(CardWorkflowsTest, PageButtonClosedBeforeAnyCountSendsOnlyTheEnd) {
+  Script s;
+  s.when([&] { return dialogs().builtForm2() && dialogs().builtForm2()->isVisible(); },
+         [&] { dialogs().form2().close(); });  // the close box
+  program->configPage().createMasterCardsButton()->click();
+  EXPECT_TRUE(s.finished());
+  EXPECT_EQ(payloadsSinceMark(), std::vector<std::string>{commands::cardReadingMode()});
+  EXPECT_TRUE(prompts.shown.empty());
+}
+
+// Writing a protected configuration waits in "Чтение кода объекта" for the master card.
+TEST_F(CardWorkflowsTest, ProtectedWriteTakesTheObjectCodeFromAMasterCard) {
+  editor().ComboBox4Change(1);
+  createMasterCards(1, false);
+  mark();
+  Script s;
+  s.when([&] { return dialogs().builtForm3() && dialogs().builtForm3()->isVisible(); }, [&] { present("1"); });
+  program->configWorkflows().Button2Click();
+  EXPECT_TRUE(s.finished());
+  EXPECT_EQ(dialogs().form3().windowTitle(), QString::fromUtf8("Чтение кода объекта"));
+  EXPECT_EQ(dialogs().form3().logic().result(), cards::ModalResult::Yes);
+  EXPECT_FALSE(reader.snapshot().objectCode().empty());
+  const auto p = payloadsSinceMark();
+  ASSERT_EQ(p.size(), 2u);
+  EXPECT_EQ(p[0].substr(0, 4), "0101");
+  EXPECT_EQ(p[1], commands::cardReadingMode());
+}
+
+// Copying a master card's configuration into the reader, and clearing master cards.
+TEST_F(CardWorkflowsTest, CopyAndClearMasterCards) {
+  createMasterCards(2, false);
+  mark();
+  prompts.shown.clear();
+  Script copy;
+  copy.when([&] { return dialogs().builtForm3() && dialogs().builtForm3()->isVisible(); }, [&] { present("2"); });
+  program->masterCards().copyMasterCardToReader();  // mode 0: no question
+  EXPECT_EQ(dialogs().form3().windowTitle(), QString::fromUtf8("Чтение/запись конфигурации"));
+  EXPECT_EQ(prompts.texts(), QStringList{QString::fromUtf8(kDoneText)});
+  EXPECT_EQ(payloadsSinceMark(),
+            (std::vector<std::string>{commands::copyMasterCardConfiguration(), commands::cardReadingMode()}));
+
+  mark();
+  prompts.shown.clear();
+  auto& f4 = dialogs().form4();
+  Script clear;
+  clear.when([&] { return f4.isVisible(); }, [&] { present("1"); });
+  clear.when([&] { return f4.logic().clearcnt() == 1; }, [&] { present("2"); });
+  clear.when([&] { return f4.logic().clearcnt() == 2; }, [&] { f4.findChild<QPushButton*>("Button1")->click(); });
+  program->masterCards().clearMasterCards();
+  EXPECT_TRUE(clear.finished());
+  EXPECT_EQ(f4.windowTitle(), QString::fromUtf8("Очистка мастер-карт"));
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  EXPECT_EQ(prompts.shown[0].caption, QString::fromUtf8("Очистка"));
+  EXPECT_EQ(payloadsSinceMark(), (std::vector<std::string>{commands::clearMasterCards(), commands::cardReadingMode()}));
+  const sim::ReaderSim state = reader.snapshot();
+  for (const auto& c : state.cards()) EXPECT_EQ(c.kind, sim::CardKind::Blank);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CardWorkflowsTest, ProtectedCardsPageNamesItsControlsAndStartsTheOperations) {
+  auto* page = program->window().findChild<QWidget*>("TabSheet3");
+  ASSERT_NE(page, nullptr);
+  auto* heading = page->findChild<QLabel*>("Label17");
+  ASSERT_NE(heading, nullptr);
+  EXPECT_EQ(heading->text(),
+            QString::fromUtf8("Конфигурация защищенных карт для режима \"Код объекта\" или \"Зоны прохода\""));
+  const std::pair<const char*, std::string_view> buttons[] = {{"Button13", cards::texts::kCreateQuestion},
+                                                              {"Button14", cards::texts::kClearQuestion},
+                                                              {"Button16", cards::texts::kClearAllQuestion}};
+  for (const auto& [name, question] : buttons) {
+    auto* b = page->findChild<QPushButton*>(name);
+    ASSERT_NE(b, nullptr) << name;
+    EXPECT_FALSE(b->accessibleName().isEmpty());
+    EXPECT_EQ(b->accessibleName(), b->text());
+    prompts.shown.clear();
+    prompts.answers = {false};
+    b->click();
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].text.toStdString(), question);
+  }
+  EXPECT_TRUE(payloadsSinceMark().empty());
+}
 
 }  // namespace
