@@ -47,8 +47,9 @@ ConfigFileContents parseConfigFile(const QByteArray& bytes) {
 ConfigFileContents readConfigFile(const QString& path) {
   const QFileInfo info(path);
   QFile file(path);
-  if (!info.isFile() || info.size() > kMaxConfigFileBytes || !file.open(QIODevice::ReadOnly))
-    return {std::string(kBadFileText), {}};
+  if (info.exists() && (!info.isFile() || info.size() > kMaxConfigFileBytes)) return {std::string(kBadFileText), {}};
+  // A file that cannot be opened is the system's business: its own words.
+  if (!file.open(QIODevice::ReadOnly)) return {file.errorString().toStdString(), {}};
   // Read at most one byte past the limit, in case the file grew meanwhile.
   const QByteArray bytes = file.read(kMaxConfigFileBytes + 1);
   if (bytes.size() > kMaxConfigFileBytes || file.error() != QFileDevice::NoError) return {std::string(kBadFileText), {}};

@@ -33,8 +33,9 @@ struct ConfigFileContents {
 };
 ConfigFileContents parseConfigFile(const QByteArray& bytes);
 
-// Reads and judges a file. A file that cannot be opened, is not a regular
-// file or is larger than 64 KiB gives kBadFileText without being read.
+// Reads and judges a file. A file that is not a regular file or is larger
+// than 64 KiB gives kBadFileText without being read; one that cannot be
+// opened gives the system's error text.
 ConfigFileContents readConfigFile(const QString& path);
 
 // Writes the file through a temporary file in the same folder that replaces

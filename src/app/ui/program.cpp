@@ -49,7 +49,11 @@ Program::Program(ProgramServices services)
     ownColours_ = std::make_unique<QtColourDialog>(window_.get());
     services_.colours = ownColours_.get();
   }
-  const QString settingsFolder = QString::fromStdString(services_.settingsFile.parent_path().string());
+  // Names files live beside the settings file, wherever the working folder is.
+  std::error_code ec;
+  const auto settingsPath = std::filesystem::absolute(services_.settingsFile, ec);
+  const QString settingsFolder =
+      QString::fromStdString((ec ? services_.settingsFile : settingsPath).parent_path().string());
   configPage_ = new config::ConfigPage(
       {&configEditor_, services_.prompts, services_.files, services_.colours, settingsFolder});
   window_->addPage(configPage_, u8("Конфигурация"));

@@ -58,6 +58,8 @@ std::optional<std::string> QtFileDialogs::saveFileName(const FileFilter& filter,
   QFileDialog dialog(parent_, QString(), u8(folder), filterText(filter));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix(u8(suffix));
+  // The program's save dialogs replace an existing file without asking.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return dialog.selectedFiles().front().toStdString();
 }
