@@ -10,6 +10,7 @@ packages=(
   libx11-dev libxtst-dev libxkbfile-dev
   xvfb x11-xkb-utils xauth
   fonts-dejavu-core
+  qt6-translations-l10n
 )
 
 missing=()

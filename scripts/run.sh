@@ -5,13 +5,18 @@
 # (e.g. "card uid 1A2B3C", "help") into this terminal.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/bootstrap.sh
-bash scripts/build.sh
+# Set up and build only what is started here: the program and the simulated
+# reader (the tests are built by scripts/test.sh). Done once, also when the
+# script goes on under a virtual X server.
+if [ -z "${TERVA_RUN_READY:-}" ]; then
+  bash scripts/bootstrap.sh
+  TARGETS="terva-rfid terva-reader-sim" bash scripts/build.sh
+fi
 BIN=${BUILD_DIR:-build}/bin
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No graphical session found (DISPLAY is not set): starting a virtual one with Xvfb." >&2
-  exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
+  TERVA_RUN_READY=1 exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
 fi
 
 shopt -s nullglob

@@ -8,11 +8,13 @@
 #include "app/ui/program.h"
 #include "app/ui/services.h"
 #include "app/ui/tform1.h"
+#include "app/ui/translations.h"
 #include "ident/keyboard.h"
 #include "protocol/qt_clock.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  terva::app::installRussianTranslations(app);
   QApplication::setApplicationName(QString::fromUtf8(terva::app::kApplicationTitle));
   QApplication::setApplicationVersion(QString::fromStdString(terva::app::versionText()));
 

@@ -8,6 +8,9 @@
 // Caps Lock and keymap are restored once the keys have been processed.
 #include "ident/keyboard.h"
 
+#include <QMetaObject>
+#include <QObject>
+
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
@@ -317,6 +320,7 @@ class X11KeystrokeOutput final : public KeystrokeOutput {
       return;
     }
     registerOwnDisplay(display_);
+    poster_ = new QObject;  // lives in the creating thread: completions run there
     worker_ = std::thread([this] { run(); });
   }
 
@@ -329,6 +333,7 @@ class X11KeystrokeOutput final : public KeystrokeOutput {
     }
     wake_.notify_all();
     worker_.join();
+    delete poster_;
     unregisterOwnDisplay(display_);
     XCloseDisplay(display_);
   }
@@ -336,12 +341,12 @@ class X11KeystrokeOutput final : public KeystrokeOutput {
   bool available() const override { return display_ != nullptr; }
   std::string unavailableReason() const override { return reason_; }
 
-  void type(const std::u32string& text, bool enter) override {
+  void type(const std::u32string& text, bool enter, Done done) override {
     if (display_ == nullptr) return;
     {
       std::lock_guard lock(mutex_);
       if (stopping_) return;
-      queue_.push_back({text, enter});
+      queue_.push_back({text, enter, std::move(done), generation_});
     }
     wake_.notify_all();
   }
@@ -352,10 +357,21 @@ class X11KeystrokeOutput final : public KeystrokeOutput {
     idle_.wait(lock, [this] { return stopping_ || (queue_.empty() && !busy_); });
   }
 
+  void stop() override {
+    if (display_ == nullptr) return;
+    std::unique_lock lock(mutex_);
+    queue_.clear();
+    ++generation_;  // the request being typed ends at its next key
+    wake_.notify_all();
+    idle_.wait(lock, [this] { return stopping_ || !busy_; });
+  }
+
  private:
   struct Request {
     std::u32string text;
     bool enter = false;
+    Done done;
+    unsigned generation = 0;  // stop() was called this many times before it
   };
 
   void run() {
@@ -366,26 +382,34 @@ class X11KeystrokeOutput final : public KeystrokeOutput {
       Request request = std::move(queue_.front());
       queue_.pop_front();
       busy_ = true;
+      current_ = request.generation;
       lock.unlock();
       typeRequest(request);
       lock.lock();
       busy_ = false;
+      if (request.done && !stopping_ && current_ == generation_) {
+        // Back to the requesting thread; dropped if the output is gone by then.
+        QMetaObject::invokeMethod(poster_, std::move(request.done), Qt::QueuedConnection);
+      }
       idle_.notify_all();
     }
     busy_ = false;
     idle_.notify_all();
   }
 
+  // The request being typed is to end: the output is being destroyed or
+  // stop() was called.
+  bool cancelled() const { return stopping_ || current_ != generation_; }
+
   bool stopping() {
     std::lock_guard lock(mutex_);
-    return stopping_;
+    return cancelled();
   }
 
-  // Sleeps for `duration`, or less when the output is being destroyed;
-  // false then.
+  // Sleeps for `duration`, or less when typing is to end; false then.
   bool pause(Millis duration) {
     std::unique_lock lock(mutex_);
-    return !wake_.wait_for(lock, duration, [this] { return stopping_; });
+    return !wake_.wait_for(lock, duration, [this] { return cancelled(); });
   }
 
   void typeRequest(const Request& request) {
@@ -471,8 +495,9 @@ class X11KeystrokeOutput final : public KeystrokeOutput {
       i = end;
 
       if (!spareOf.empty()) {
-        // Let the clients translate the keys before the keycodes go empty.
-        std::this_thread::sleep_for(kSpareHold);
+        // Let the clients translate the keys before the keycodes go empty
+        // (cut short when typing is to end: the keymap is restored at once).
+        pause(kSpareHold);
         KeySym empty = NoSymbol;
         for (const auto& entry : spareOf) {
           XChangeKeyboardMapping(display_, entry.second, 1, &empty, 1);
@@ -502,10 +527,13 @@ class X11KeystrokeOutput final : public KeystrokeOutput {
   std::string reason_;
   std::mutex mutex_;
   std::condition_variable wake_;  // the worker: a request came, or stop
-  std::condition_variable idle_;  // flush(): the queue ran dry
+  std::condition_variable idle_;  // flush(), stop(): the worker is idle
   std::deque<Request> queue_;
   bool busy_ = false;
   bool stopping_ = false;
+  unsigned generation_ = 0;  // counts stop() calls
+  unsigned current_ = 0;     // generation of the request being typed
+  QObject* poster_ = nullptr;
   std::thread worker_;
 };
 

@@ -4,6 +4,9 @@
 #include <charconv>
 #include <cstdint>
 #include <optional>
+#include <set>
+#include <unordered_map>
+#include <vector>
 
 #include "protocol/hextext.h"
 
@@ -11,51 +14,26 @@ namespace terva::ident {
 
 namespace {
 
-// Replaces every occurrence of `from` at or after `start`, left to right and
-// without overlaps; replaced text is not searched again. One pass, linear.
-void replaceAll(std::string& text, std::string_view from, std::string_view to, std::size_t start = 0) {
-  std::size_t hit = text.find(from, start);
-  if (hit == std::string::npos) return;
-  std::string out;
-  out.reserve(text.size());
-  out.append(text, 0, hit);
-  std::size_t pos = hit;
-  while (hit != std::string::npos) {
-    out.append(text, pos, hit - pos);
-    out.append(to);
-    pos = hit + from.size();
-    hit = text.find(from, pos);
-  }
-  out.append(text, pos, std::string::npos);
-  text = std::move(out);
-}
+using Chars = std::u32string;
 
-// A conversion head: "d", any four characters, "(", and at least one more
-// character after it. Returns the leftmost at or after `from`.
-std::size_t findHead(const std::string& w, std::size_t from) {
-  for (std::size_t i = w.find('d', from); i != std::string::npos; i = w.find('d', i + 1)) {
-    if (i + 6 >= w.size()) return std::string::npos;
-    if (w[i + 5] == '(') return i;
-  }
-  return std::string::npos;
-}
-
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isUpperHexDigit(char c) { return isDigit(c) || (c >= 'A' && c <= 'F'); }
+bool isDigit(char32_t c) { return c >= U'0' && c <= U'9'; }
+bool isUpperHexDigit(char32_t c) { return isDigit(c) || (c >= U'A' && c <= U'F'); }
 
 // The two characters before "(" read as a decimal number (a sign counts as
 // part of it); anything else is width 0. Negative widths pad nothing.
-int readWidth(char a, char b) {
-  if (isDigit(a) && isDigit(b)) return (a - '0') * 10 + (b - '0');
-  if (isDigit(b) && a == '+') return b - '0';
+int readWidth(char32_t a, char32_t b) {
+  if (isDigit(a) && isDigit(b)) return static_cast<int>(a - U'0') * 10 + static_cast<int>(b - U'0');
+  if (isDigit(b) && a == U'+') return static_cast<int>(b - U'0');
   return 0;
 }
 
-std::string decimalPadded(std::string_view hexDigits, int width) {
+Chars decimalPadded(const Chars& hexDigits, int width) {
   std::uint64_t value = 0;
-  for (char c : hexDigits) value = value * 16 + static_cast<std::uint64_t>(isDigit(c) ? c - '0' : c - 'A' + 10);
-  std::string out = std::to_string(value);
-  if (out.size() < static_cast<std::size_t>(width)) out.insert(0, static_cast<std::size_t>(width) - out.size(), '0');
+  for (char32_t c : hexDigits) value = value * 16 + (isDigit(c) ? c - U'0' : c - U'A' + 10);
+  const std::string digits = std::to_string(value);
+  Chars out;
+  if (digits.size() < static_cast<std::size_t>(width)) out.assign(static_cast<std::size_t>(width) - digits.size(), U'0');
+  for (char d : digits) out.push_back(static_cast<char32_t>(d));
   return out;
 }
 
@@ -73,69 +51,10 @@ bool parseDecimal(std::string_view text, T& value) {
   return ec == std::errc() && ptr == end && begin != end;
 }
 
-}  // namespace
-
-std::string renderDecimal(std::string_view id) { return std::to_string(terva::hextoint(id)); }
-
-std::string cstuid(std::string_view id, std::string_view tmpl) {
-  // Nibble table, index 0 = n11, 1 = n12, 2 = n21, … 15 = n82: the identifier's
-  // characters from its right end, as they are.
-  std::array<char, 16> nibble;
-  nibble.fill('0');
-  const std::size_t used = id.size() < 16 ? id.size() : 16;
-  for (std::size_t k = 0; k < used; ++k) nibble[k] = id[id.size() - 1 - k];
-
-  std::string w(tmpl);
-
-  // Conversion heads get two width digits: dec( and decK( become dec00( and dec0K(.
-  replaceAll(w, "dec(", "dec00(");
-  for (char k = '0'; k <= '9'; ++k) {
-    const char from[] = {'d', 'e', 'c', k, '('};
-    const char to[] = {'d', 'e', 'c', '0', k, '('};
-    replaceAll(w, std::string_view(from, sizeof from), std::string_view(to, sizeof to));
-  }
-
-  // Byte references b1…b8, then nibble references n11, n12, n21 … n82; each
-  // step also sees what the steps before it produced.
-  for (int b = 0; b < 8; ++b) {
-    const char name[] = {'b', static_cast<char>('1' + b)};
-    const char value[] = {nibble[2 * b + 1], nibble[2 * b]};
-    replaceAll(w, std::string_view(name, 2), std::string_view(value, 2));
-  }
-  for (int k = 0; k < 16; ++k) {
-    const char name[] = {'n', static_cast<char>('1' + k / 2), static_cast<char>('1' + k % 2)};
-    replaceAll(w, std::string_view(name, 3), std::string_view(&nibble[k], 1));
-  }
-
-  // Conversions, leftmost first, each replaced everywhere at once. Every round
-  // removes at least one "d" and inserts only decimal digits, so the loop ends
-  // after at most as many rounds as W had "d" characters.
-  std::size_t from = 0;
-  for (;;) {
-    const std::size_t i = findHead(w, from);
-    if (i == std::string::npos) return w;
-    const std::size_t close = w.find(')', i + 6);
-    if (close == std::string::npos) return std::string(kTemplateError);
-    const std::string_view digits(w.data() + i + 6, close - (i + 6));
-    if (digits.size() > 16) return std::string(kTemplateError);
-    for (char c : digits) {
-      if (!isUpperHexDigit(c)) return std::string(kTemplateError);
-    }
-    const std::string value = digits.empty() ? std::string() : decimalPadded(digits, readWidth(w[i + 3], w[i + 4]));
-    const std::string conversion = w.substr(i, close + 1 - i);
-    // No occurrence can start before i (it would be a head left of the
-    // leftmost one); a new head can start at most five characters before i.
-    replaceAll(w, conversion, value, i);
-    from = i >= 5 ? i - 5 : 0;
-  }
-}
-
-namespace {
-
 // Decodes strict UTF-8 (no overlong forms, surrogates or values past U+10FFFF);
 // nothing when the bytes are not UTF-8.
-std::optional<std::u32string> decodeUtf8(std::string_view s) {
-  std::u32string out;
+std::optional<Chars> decodeUtf8(std::string_view s) {
+  Chars out;
   for (std::size_t i = 0; i < s.size();) {
     const auto b0 = static_cast<unsigned char>(s[i]);
     int extra = 0;
@@ -165,24 +84,389 @@ std::optional<std::u32string> decodeUtf8(std::string_view s) {
   return out;
 }
 
-}  // namespace
-
-std::u32string renderedCharacters(std::string_view rendered) {
-  if (auto utf8 = decodeUtf8(rendered)) return *std::move(utf8);
-  std::u32string latin1;
-  for (unsigned char b : rendered) latin1.push_back(b);
-  return latin1;
+Chars byteCharacters(std::string_view bytes) {
+  Chars out;
+  out.reserve(bytes.size());
+  for (unsigned char b : bytes) out.push_back(b);
+  return out;
 }
 
-std::string renderIdentifier(int viewMode, std::string_view id, std::string_view activeTemplate) {
+// UTF-8 where the bytes are UTF-8, else one character a byte.
+Chars textCharacters(std::string_view text) {
+  if (auto utf8 = decodeUtf8(text)) return *std::move(utf8);
+  return byteCharacters(text);
+}
+
+// The bytes back from text made of byte characters (identifierText); a
+// character that is no byte becomes "?".
+std::string characterBytes(std::string_view text) {
+  std::string out;
+  for (char32_t c : textCharacters(text)) out.push_back(c <= 0xFF ? static_cast<char>(c) : '?');
+  return out;
+}
+
+std::string encodeUtf8(const Chars& chars) {
+  std::string out;
+  out.reserve(chars.size());
+  for (char32_t c : chars) {
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// Heads and references (steps 4 to 6 of the rendering).
+//
+// Each step replaces every occurrence of one name, left to right without
+// overlaps, and sees what the steps before it produced. The steps run as a
+// chain of stages the template flows through once: a stage holds back the
+// few characters that may still become its name and passes everything else
+// (and its replacements) on to the next stage. The result is the same as
+// rewriting the whole text once per step, in time linear in its length.
+
+// A name of two or three characters and what it stands for (one or two).
+struct Stage {
+  std::array<char32_t, 3> from{};
+  std::size_t fromLength = 0;
+  std::array<char32_t, 2> to{};
+  std::size_t toLength = 0;
+  std::array<char32_t, 3> held{};  // a proper prefix of `from`
+  std::size_t heldLength = 0;
+
+  bool heldIsPrefix() const {
+    for (std::size_t k = 0; k < heldLength; ++k) {
+      if (held[k] != from[k]) return false;
+    }
+    return true;
+  }
+};
+
+class StageChain {
+ public:
+  explicit StageChain(std::size_t expected) { out_.reserve(expected); }
+  void add(std::u32string_view from, std::u32string_view to) {
+    Stage s;
+    s.fromLength = from.size();
+    s.toLength = to.size();
+    std::copy(from.begin(), from.end(), s.from.begin());
+    std::copy(to.begin(), to.end(), s.to.begin());
+    stages_.push_back(s);
+  }
+
+  void feed(char32_t c) { feed(0, c); }
+  Chars finish() {
+    for (std::size_t k = 0; k < stages_.size(); ++k) {
+      Stage& s = stages_[k];
+      const std::array<char32_t, 3> held = s.held;
+      const std::size_t n = s.heldLength;
+      s.heldLength = 0;  // too short to match: passed on as it is
+      for (std::size_t j = 0; j < n; ++j) feed(k + 1, held[j]);
+    }
+    return std::move(out_);
+  }
+
+ private:
+  void feed(std::size_t k, char32_t c) {
+    // Stages holding nothing let through a character their name does not start with.
+    while (k < stages_.size() && stages_[k].heldLength == 0 && stages_[k].from[0] != c) ++k;
+    if (k == stages_.size()) {
+      out_.push_back(c);
+      return;
+    }
+    Stage& s = stages_[k];
+    s.held[s.heldLength++] = c;
+    for (;;) {
+      if (s.heldLength == s.fromLength && s.heldIsPrefix()) {
+        s.heldLength = 0;
+        for (std::size_t j = 0; j < s.toLength; ++j) feed(k + 1, s.to[j]);
+        return;
+      }
+      if (s.heldIsPrefix()) return;
+      const char32_t first = s.held[0];
+      for (std::size_t j = 1; j < s.heldLength; ++j) s.held[j - 1] = s.held[j];
+      --s.heldLength;
+      feed(k + 1, first);
+      if (s.heldLength == 0) return;
+    }
+  }
+
+  std::vector<Stage> stages_;
+  Chars out_;
+};
+
+// ---------------------------------------------------------------------------
+// Conversions (step 7).
+//
+// The leftmost conversion is evaluated and every later occurrence of its
+// whole text replaced at once, then the search goes on. An occurrence of a
+// conversion text "d" c c c c "(" HEX ")" can only start at a "d" whose next
+// characters spell it, so every "d" is indexed by the conversion text
+// starting there (up to 23 characters). Replacing then touches only the
+// occurrences, and only the "d"s just left of each replaced piece need their
+// index entry renewed. The text is a linked list so pieces change in place.
+
+constexpr std::size_t kMaxHexDigits = 16;
+constexpr int kHeadReach = 22;  // characters after a "d" that its conversion text may span
+
+class ConversionText {
+ public:
+  explicit ConversionText(const Chars& w) {
+    // Room for the values too: most replace a text at least as long.
+    const std::size_t room = w.size() + w.size() / 2 + 128;
+    ch_.reserve(room);
+    next_.reserve(room);
+    prev_.reserve(room);
+    key_.reserve(room);
+    ch_.push_back(0);  // node 0: start sentinel
+    for (char32_t c : w) ch_.push_back(c);
+    const int n = static_cast<int>(ch_.size());
+    next_.resize(ch_.size());
+    prev_.resize(ch_.size());
+    for (int k = 0; k < n; ++k) {
+      next_[static_cast<std::size_t>(k)] = k + 1 < n ? k + 1 : kEnd;
+      prev_[static_cast<std::size_t>(k)] = k - 1;
+    }
+    key_.assign(ch_.size(), kNoKey);
+    seen_.reserve(room);
+    seen_.assign(ch_.size(), 0);
+    for (int k = 1; k < n; ++k) {
+      if (at(k) == U'd') renewKey(k);
+    }
+  }
+
+  // Returns the rendered text, or nothing for "error".
+  std::optional<Chars> evaluate() {
+    int from = next(0);
+    for (;;) {
+      const int i = findHead(from);
+      if (i == kEnd) break;
+      Chars conversion;
+      Chars digits;
+      int p = i;
+      for (int k = 0; k <= 5; ++k, p = next(p)) conversion.push_back(at(p));
+      for (;; p = next(p)) {
+        if (p == kEnd) return std::nullopt;  // no closing ")"
+        const char32_t c = at(p);
+        conversion.push_back(c);
+        if (c == U')') break;
+        if (!isUpperHexDigit(c) || digits.size() == kMaxHexDigits) return std::nullopt;
+        digits.push_back(c);
+      }
+      const int w3 = next(next(next(i)));
+      const Chars value = digits.empty() ? Chars() : decimalPadded(digits, readWidth(at(w3), at(next(w3))));
+
+      // Every occurrence from i on, as the text stands now (they never overlap).
+      const int before = prev(i);
+      const int key = keyId(conversion);
+      std::vector<int> hits;
+      if (key != kNoKey) {
+        const auto& at = at_[static_cast<std::size_t>(key)];
+        hits.assign(at.lower_bound(i), at.end());
+      }
+      if (hits.empty() || hits.front() != i) hits.insert(hits.begin(), i);
+      for (int r : hits) {
+        if (removed(r) || (r != i && key_[static_cast<std::size_t>(r)] != key)) continue;
+        replace(r, conversion.size(), value);
+      }
+      // A new head can start at most five characters before i.
+      from = before;
+      for (int k = 0; k < 4 && from > 0; ++k) from = prev(from);
+      from = from > 0 ? from : next(0);
+    }
+    Chars out;
+    out.reserve(ch_.size());
+    for (int p = next(0); p != kEnd; p = next(p)) out.push_back(at(p));
+    return out;
+  }
+
+ private:
+  static constexpr int kEnd = -1;
+
+  char32_t at(int p) const { return ch_[static_cast<std::size_t>(p)]; }
+  int next(int p) const { return p == kEnd ? kEnd : next_[static_cast<std::size_t>(p)]; }
+  int prev(int p) const { return prev_[static_cast<std::size_t>(p)]; }
+  bool removed(int p) const { return prev_[static_cast<std::size_t>(p)] == kRemoved; }
+
+  // A head: "d", any four characters, "(", and at least one more character.
+  int findHead(int from) const {
+    for (int p = from; p != kEnd; p = next(p)) {
+      if (at(p) != U'd') continue;
+      int q = p;
+      for (int k = 0; k < 5; ++k) q = next(q);
+      if (q == kEnd || next(q) == kEnd) return kEnd;  // no later "d" has room either
+      if (at(q) == U'(') return p;
+    }
+    return kEnd;
+  }
+
+  // The conversion text that starts at a "d" into `text`, empty when none
+  // does; returns how many characters were looked at.
+  int conversionAt(int p, Chars& text) const {
+    text.clear();
+    int seen = 0;
+    for (int k = 0; k <= 5; ++k, p = next(p)) {
+      if (p == kEnd) return seen;
+      text.push_back(at(p));
+      ++seen;
+    }
+    if (text.back() != U'(') return text.clear(), seen;
+    for (std::size_t count = 0;; p = next(p)) {
+      if (p == kEnd) return text.clear(), seen;
+      const char32_t c = at(p);
+      text.push_back(c);
+      ++seen;
+      if (c == U')') return seen;
+      if (!isUpperHexDigit(c) || ++count > kMaxHexDigits) return text.clear(), seen;
+    }
+  }
+
+  int keyId(const Chars& key) const {
+    auto found = ids_.find(key);
+    return found == ids_.end() ? kNoKey : found->second;
+  }
+
+  void dropKey(int p) {
+    int& key = key_[static_cast<std::size_t>(p)];
+    if (key == kNoKey) return;
+    at_[static_cast<std::size_t>(key)].erase(p);
+    key = kNoKey;
+  }
+
+  void renewKey(int p) {
+    Chars& text = scratch_;
+    seen_[static_cast<std::size_t>(p)] = conversionAt(p, text);
+    int key = kNoKey;
+    if (!text.empty()) {
+      auto [found, added] = ids_.try_emplace(text, static_cast<int>(at_.size()));
+      if (added) at_.emplace_back();
+      key = found->second;
+    }
+    if (key == key_[static_cast<std::size_t>(p)]) return;
+    dropKey(p);
+    if (key == kNoKey) return;
+    at_[static_cast<std::size_t>(key)].insert(p);
+    key_[static_cast<std::size_t>(p)] = key;
+  }
+
+  // Replaces `length` characters starting at node r by `value`.
+  void replace(int r, std::size_t length, const Chars& value) {
+    const int before = prev(r);
+    int p = r;
+    for (std::size_t k = 0; k < length; ++k) {
+      const int following = next(p);
+      dropKey(p);
+      prev_[static_cast<std::size_t>(p)] = kRemoved;
+      p = following;
+    }
+    const int after = p;
+    int last = before;
+    for (char32_t c : value) {
+      const int node = static_cast<int>(ch_.size());
+      ch_.push_back(c);
+      next_.push_back(kEnd);
+      prev_.push_back(last);
+      key_.push_back(kNoKey);
+      seen_.push_back(0);
+      next_[static_cast<std::size_t>(last)] = node;
+      last = node;
+    }
+    next_[static_cast<std::size_t>(last)] = after;
+    if (after != kEnd) prev_[static_cast<std::size_t>(after)] = last;
+    // Conversion texts that start shortly before the piece may run into it;
+    // a "d" whose look ended before the piece keeps what it had.
+    int q = before;
+    for (int k = 1; k <= kHeadReach && q > 0; ++k, q = prev(q)) {
+      if (at(q) == U'd' && seen_[static_cast<std::size_t>(q)] >= k) renewKey(q);
+    }
+  }
+
+  static constexpr int kRemoved = -2;
+
+  std::vector<char32_t> ch_;
+  std::vector<int> next_;
+  std::vector<int> prev_;
+  static constexpr int kNoKey = -1;
+  std::vector<int> key_;   // id of the conversion text starting at each "d", if any
+  std::vector<int> seen_;  // characters that text's look covered, from the "d" on
+  Chars scratch_;
+  std::unordered_map<Chars, int> ids_;
+  std::vector<std::set<int>> at_;  // by id: the "d"s where that text starts
+};
+
+Chars render(const Chars& id, const Chars& tmpl) {
+  // Nibble table, index 0 = n11, 1 = n12, 2 = n21, … 15 = n82: the identifier's
+  // characters from its right end, as they are.
+  std::array<char32_t, 16> nibble;
+  nibble.fill(U'0');
+  const std::size_t used = id.size() < 16 ? id.size() : 16;
+  for (std::size_t k = 0; k < used; ++k) nibble[k] = id[id.size() - 1 - k];
+
+  StageChain chain(tmpl.size() + tmpl.size() / 4 + 16);
+  // Byte references b1…b8, then nibble references n11, n12, n21 … n82.
+  for (char32_t b = 0; b < 8; ++b) chain.add(Chars{U'b', U'1' + b}, Chars{nibble[2 * b + 1], nibble[2 * b]});
+  for (char32_t k = 0; k < 16; ++k) chain.add(Chars{U'n', U'1' + k / 2, U'1' + k % 2}, Chars{nibble[k]});
+
+  // Conversion heads get two width digits: dec( and decK( become dec00( and
+  // dec0K(. These never overlap, and the inserted "0" makes no new head, so
+  // one look at the template does it.
+  const std::size_t n = tmpl.size();
+  for (std::size_t i = 0; i < n;) {
+    if (i + 3 < n && tmpl[i] == U'd' && tmpl[i + 1] == U'e' && tmpl[i + 2] == U'c') {
+      if (tmpl[i + 3] == U'(') {
+        for (char32_t c : std::u32string_view(U"dec00(")) chain.feed(c);
+        i += 4;
+        continue;
+      }
+      if (i + 4 < n && isDigit(tmpl[i + 3]) && tmpl[i + 4] == U'(') {
+        for (char32_t c : {U'd', U'e', U'c', U'0', tmpl[i + 3], U'('}) chain.feed(c);
+        i += 5;
+        continue;
+      }
+    }
+    chain.feed(tmpl[i++]);
+  }
+
+  ConversionText w(chain.finish());
+  if (auto result = w.evaluate()) return *std::move(result);
+  return Chars(kTemplateError.begin(), kTemplateError.end());
+}
+
+}  // namespace
+
+std::string renderDecimal(std::string_view id) { return std::to_string(terva::hextoint(id)); }
+
+std::string cstuid(std::string_view id, std::string_view tmpl) {
+  return encodeUtf8(render(byteCharacters(id), textCharacters(tmpl)));
+}
+
+std::string identifierText(std::string_view id) { return encodeUtf8(byteCharacters(id)); }
+
+std::u32string renderedCharacters(std::string_view rendered) { return textCharacters(rendered); }
+
+std::string renderIdentifier(ViewMode viewMode, std::string_view id, std::string_view activeTemplate) {
   switch (viewMode) {
     case kViewHex:
-      return std::string(id);
+      return identifierText(id);
     case kViewCst:
       return cstuid(id, activeTemplate);
-    default:
-      return renderDecimal(id);
+    case kViewDec:
+      break;
   }
+  return renderDecimal(id);
 }
 
 const std::string& IdentDisplay::show(std::string_view id) {
@@ -193,7 +477,7 @@ const std::string& IdentDisplay::show(std::string_view id) {
 
 void IdentDisplay::chooseDec() {
   if (shownMode_ == kViewHex) {
-    label_ = renderDecimal(label_);
+    label_ = renderDecimal(characterBytes(label_));
     shownMode_ = kViewDec;
   }
   viewMode_ = kViewDec;
@@ -209,7 +493,7 @@ void IdentDisplay::chooseHex() {
 }
 
 std::string IdentDisplay::editorSample() const {
-  if (shownMode_ == kViewHex) return label_;
+  if (shownMode_ == kViewHex) return characterBytes(label_);
   if (shownMode_ != kViewDec) return "1A2B3C";
   std::int64_t value = 0;
   if (!parseDecimal(label_, value)) value = 1715004;
@@ -223,10 +507,6 @@ void IdentDisplay::cstEditorClosed() {
   } else {
     chooseDec();
   }
-}
-
-void IdentDisplay::setViewMode(int mode) {
-  viewMode_ = (mode == kViewHex || mode == kViewCst) ? mode : kViewDec;
 }
 
 bool IdentDisplay::startupTemplate(const std::string& tmpl) {

@@ -2,19 +2,24 @@
 // Identifier rendering: decimal, unchanged (hex) and through an operator
 // template, plus the state of the identifier panel on the reading page.
 //
-// Identifiers and templates are byte strings: an identifier holds the bytes the
-// reader sent (normally hex digits), a template is ASCII text as typed in the
-// template editor. Nothing here checks or changes their encoding.
+// An identifier holds the bytes the reader sent (normally hex digits); each
+// byte is one character whose code is the byte's value. A template is UTF-8
+// text (ASCII as typed in the template editor; a template that is not UTF-8
+// counts one character a byte). Rendered text is UTF-8: the template's own
+// characters as they are, the identifier's bytes as those characters.
 #include <string>
 #include <string_view>
+#include <optional>
 #include <utility>
+
+#include "ident/view_mode.h"
 
 namespace terva::ident {
 
 // View modes of the reading page.
-inline constexpr int kViewDec = 1;
-inline constexpr int kViewHex = 2;
-inline constexpr int kViewCst = 3;
+inline constexpr ViewMode kViewDec = ViewMode::Dec;
+inline constexpr ViewMode kViewHex = ViewMode::Hex;
+inline constexpr ViewMode kViewCst = ViewMode::Cst;
 
 // The text a template renders to when it is malformed.
 inline constexpr std::string_view kTemplateError = "error";
@@ -32,15 +37,20 @@ std::string renderDecimal(std::string_view id);
 // Only the last 16 characters of the identifier are used; missing digits are
 // "0". Returns "error" for a malformed conversion: a character other than
 // 0-9/A-F between "(" and ")", more than 16 digits, or no closing ")".
+// Positions in the template count characters, not bytes. Takes time linear
+// in the template's length.
 std::string cstuid(std::string_view id, std::string_view tmpl);
 
-// The characters of a rendered text for showing and delivering it: identifier
-// characters are byte values, a template may add UTF-8 text of its own. Valid
-// UTF-8 (ASCII always is) is decoded as such, anything else one character a byte.
+// The identifier as text: each byte the character of that code, in UTF-8.
+std::string identifierText(std::string_view id);
+
+// The characters of a rendered text for showing and delivering it (label,
+// clipboard and keystrokes alike). Rendered text is UTF-8; bytes that are not
+// (text from elsewhere) count one character a byte.
 std::u32string renderedCharacters(std::string_view rendered);
 
-// 1 decimal, 2 unchanged, 3 through the template; any other mode renders as 1.
-std::string renderIdentifier(int viewMode, std::string_view id, std::string_view activeTemplate);
+// Decimal, the identifier as text, or through the template.
+std::string renderIdentifier(ViewMode viewMode, std::string_view id, std::string_view activeTemplate);
 
 // The identifier panel: view mode chosen by the operator, the text shown in the
 // identifier label and the mode that text was rendered in, and the active
@@ -74,25 +84,25 @@ class IdentDisplay {
 
   // Template adopted in the editor ("Использовать шаблон").
   void setActiveTemplate(std::string tmpl) { activeTemplate_ = std::move(tmpl); }
-  // View mode restored from the settings ("1" or "2"; "3" goes through
-  // startupTemplate). Values other than 1, 2, 3 select DEC.
-  void setViewMode(int mode);
+  // View mode restored from the settings (CST goes through startupTemplate).
+  void setViewMode(ViewMode mode) { viewMode_ = mode; }
   // Start-up with view mode 3 and the saved template: an empty template keeps
   // CST with no template; a template that renders "FF" as exactly "error" is
   // dropped and DEC is chosen; any other becomes active in CST. Returns
   // whether CST is kept.
   bool startupTemplate(const std::string& tmpl);
 
-  int viewMode() const { return viewMode_; }
-  int shownMode() const { return shownMode_; }
+  ViewMode viewMode() const { return viewMode_; }
+  // The mode the label text was rendered in; nothing before the first card.
+  std::optional<ViewMode> shownMode() const { return shownMode_; }
   const std::string& labelText() const { return label_; }
   const std::string& activeTemplate() const { return activeTemplate_; }
   // What to save as "template" at close: the active template in CST, else "".
   std::string templateToSave() const { return viewMode_ == kViewCst ? activeTemplate_ : std::string(); }
 
  private:
-  int viewMode_ = kViewDec;
-  int shownMode_ = 0;
+  ViewMode viewMode_ = kViewDec;
+  std::optional<ViewMode> shownMode_;
   std::string label_ = "0";
   std::string activeTemplate_;
 };

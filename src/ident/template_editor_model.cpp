@@ -1,5 +1,7 @@
 #include "ident/template_editor_model.h"
 
+#include <algorithm>
+
 #include "ident/render.h"
 
 namespace terva::ident {
@@ -21,6 +23,44 @@ std::optional<char32_t> TemplateEditorModel::filterSampleKey(char32_t c) {
 std::optional<char32_t> TemplateEditorModel::filterTemplateKey(char32_t c) {
   if (c > 127) return std::nullopt;
   return c;
+}
+
+TemplateEditorModel::Edited TemplateEditorModel::filterSampleChange(std::u32string_view before,
+                                                                   std::u32string_view after,
+                                                                   std::size_t cursor) {
+  if (cursor > after.size()) cursor = after.size();
+  // What follows the cursor is kept text when `before` ends with it.
+  std::size_t suffix = after.size() - cursor;
+  if (suffix > before.size() || before.substr(before.size() - suffix) != after.substr(cursor)) {
+    suffix = 0;
+    while (suffix < before.size() && suffix < after.size() &&
+           before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix]) {
+      ++suffix;
+    }
+  }
+  std::size_t prefix = 0;
+  const std::size_t prefixLimit = std::min(before.size(), after.size()) - std::min(suffix, std::min(before.size(), after.size()));
+  while (prefix < prefixLimit && before[prefix] == after[prefix]) ++prefix;
+
+  const std::size_t kept = prefix + suffix;
+  const std::size_t room = kept < kMaxSampleLength ? kMaxSampleLength - kept : 0;
+  std::u32string inserted;
+  for (char32_t c : after.substr(prefix, after.size() - suffix - prefix)) {
+    const auto passed = filterSampleKey(c);
+    if (passed && *passed != kBackspace && inserted.size() < room) inserted.push_back(*passed);
+  }
+  Edited out;
+  out.text = std::u32string(after.substr(0, prefix)) + inserted + std::u32string(after.substr(after.size() - suffix));
+  out.cursor = prefix + inserted.size();
+  return out;
+}
+
+std::u32string TemplateEditorModel::filterTemplateTyped(std::u32string_view typed) {
+  std::u32string out;
+  for (char32_t c : typed) {
+    if (filterTemplateKey(c)) out.push_back(c);
+  }
+  return out;
 }
 
 void TemplateEditorModel::shown() {

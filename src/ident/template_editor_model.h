@@ -25,6 +25,24 @@ class TemplateEditorModel {
   // Key filter of the template field: characters above 127 are discarded.
   static std::optional<char32_t> filterTemplateKey(char32_t c);
 
+  // Longest sample the operator can make by editing the field.
+  static constexpr std::size_t kMaxSampleLength = 16;
+
+  struct Edited {
+    std::u32string text;
+    std::size_t cursor;
+  };
+  // The sample field's rules applied to a change of its text, whatever made
+  // it (typing, pasting, an input method, drag and drop): `before` became
+  // `after` with the cursor at `cursor`, just after what was inserted. The
+  // inserted characters go through the key filter (Backspace inserts
+  // nothing) and are cut so the field holds at most 16 characters; what was
+  // there before stays as it is (a longer sample set before showing, too).
+  static Edited filterSampleChange(std::u32string_view before, std::u32string_view after, std::size_t cursor);
+  // Typed text for the template field (keys, input method commits): the
+  // characters the key filter discards are dropped.
+  static std::u32string filterTemplateTyped(std::u32string_view typed);
+
   // The dialog is shown: the result is emptied, "Использовать шаблон" disabled.
   void shown();
 

@@ -33,7 +33,8 @@ std::string byteHex(unsigned value) {
 std::string bytesToHex(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size() * 2);
-  for (unsigned char c : bytes) {
+  for (const char ch : bytes) {
+    const auto c = static_cast<unsigned char>(ch);
     out.push_back(kDigits[c >> 4]);
     out.push_back(kDigits[c & 0xF]);
   }

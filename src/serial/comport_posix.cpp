@@ -188,8 +188,8 @@ void TCustomComPort::ApplyLineSettings(int fd) const {
     throw EComPort(CE_SetStateFailed, EINVAL);
   }
   ::cfmakeraw(&tio);
-  tio.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | IGNPAR | PARMRK);
-  tio.c_cflag &= ~(CSIZE | CSTOPB | PARENB | PARODD | CMSPAR | CRTSCTS);
+  tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | IGNPAR | PARMRK);
+  tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | CSTOPB | PARENB | PARODD | CMSPAR | CRTSCTS);
   tio.c_cflag |= CLOCAL | CREAD;
   switch (dataBits_) {
     case dbFive: tio.c_cflag |= CS5; break;

@@ -1,6 +1,7 @@
 // The template editor dialog: its key filters and controls bound to the editor model.
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -84,4 +85,102 @@ TEST_F(EditorTest, TemplateRefusesTypedAndPastedNonAscii) {
   QGuiApplication::clipboard()->setText(QString::fromUtf8("UID = b1 Ж"));
   edit("Edit2")->paste();
   EXPECT_EQ(edit("Edit2")->text(), "");
+}
+
+namespace {
+
+// A key as the X11 platform delivers it, text included (Delete is U+007F).
+void press(QWidget* w, int key, const QString& text, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+  QKeyEvent down(QEvent::KeyPress, key, mods, text);
+  QCoreApplication::sendEvent(w, &down);
+  QKeyEvent up(QEvent::KeyRelease, key, mods, text);
+  QCoreApplication::sendEvent(w, &up);
+}
+
+}  // namespace
+
+TEST_F(EditorTest, EditingKeysAndShortcutsWorkInTheSampleField) {
+  form.prepare("1A2B");
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  QLineEdit* e1 = edit("Edit1");
+  e1->setFocus();
+  e1->setCursorPosition(0);
+  press(e1, Qt::Key_Delete, QString(QChar(0x7F)));
+  EXPECT_EQ(e1->text(), "A2B");
+
+  press(e1, Qt::Key_A, QString(QChar(0x01)), Qt::ControlModifier);
+  EXPECT_EQ(e1->selectedText(), "A2B");
+  press(e1, Qt::Key_C, QString(QChar(0x03)), Qt::ControlModifier);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "A2B");
+  QGuiApplication::clipboard()->setText("ff zz 1");
+  press(e1, Qt::Key_V, QString(QChar(0x16)), Qt::ControlModifier);
+  EXPECT_EQ(e1->text(), "FF1");
+
+  QApplication::setActiveWindow(&form);
+  e1->setFocus();
+  ASSERT_TRUE(e1->hasFocus());
+  press(e1, Qt::Key_Tab, "\t");
+  EXPECT_FALSE(e1->hasFocus());
+  EXPECT_EQ(e1->text(), "FF1");
+}
+
+TEST_F(EditorTest, TextFromAnywhereObeysTheSampleRules) {
+  form.prepare("");
+  QGuiApplication::clipboard()->setText("0123456789abcdefzz0123");
+  edit("Edit1")->paste();  // as the context menu's Paste does
+  EXPECT_EQ(edit("Edit1")->text(), "0123456789ABCDEF");
+  EXPECT_EQ(nibbles(), "0123456789ABCDEF");
+
+  form.prepare("12");
+  edit("Edit1")->end(false);
+  QInputMethodEvent im;
+  im.setCommitString(QString::fromUtf8("aЖ3"));
+  QCoreApplication::sendEvent(edit("Edit1"), &im);
+  EXPECT_EQ(edit("Edit1")->text(), "12A3");
+
+  // The program's own sample is taken as it is, lower case and length too.
+  form.prepare("00a1000000000000FFFF");
+  EXPECT_EQ(edit("Edit1")->text(), "00a1000000000000FFFF");
+}
+
+TEST_F(EditorTest, InputMethodCommitsIntoTheTemplateDropNonAscii) {
+  form.prepare("1A");
+  edit("Edit2")->setText("b1");
+  edit("Edit2")->end(false);
+  QInputMethodEvent cyrillic;
+  cyrillic.setCommitString(QString::fromUtf8("Ж"));
+  QCoreApplication::sendEvent(edit("Edit2"), &cyrillic);
+  EXPECT_EQ(edit("Edit2")->text(), "b1");
+  QInputMethodEvent mixed;
+  mixed.setCommitString(QString::fromUtf8(" жb2"));
+  QCoreApplication::sendEvent(edit("Edit2"), &mixed);
+  EXPECT_EQ(edit("Edit2")->text(), "b1 b2");
+}
+
+TEST_F(EditorTest, TemplateFieldOpensAtItsStart) {
+  edit("Edit2")->end(false);
+  form.prepare("1A");
+  form.show();
+  EXPECT_EQ(edit("Edit2")->cursorPosition(), 0);
+}
+
+TEST_F(EditorTest, ChooseTemplateReturnsWhatWasAdopted) {
+  form.modalScript = [&](TForm7& f) {
+    EXPECT_EQ(f.findChild<QLineEdit*>("Edit1")->text(), "1A2B3C");
+    f.findChild<QLineEdit*>("Edit2")->setText("dec(b1)");
+    f.findChild<QPushButton*>("Button1")->click();
+    f.findChild<QPushButton*>("Button2")->click();
+  };
+  EXPECT_EQ(form.chooseTemplate("1A2B3C"), std::optional<std::string>("dec(b1)"));
+
+  // Escape closes without adopting, even after a good apply.
+  form.modalScript = [&](TForm7& f) {
+    f.show();
+    f.findChild<QPushButton*>("Button1")->click();
+    ASSERT_TRUE(f.findChild<QPushButton*>("Button2")->isEnabled());
+    press(f.findChild<QLineEdit*>("Edit1"), Qt::Key_Escape, QString(QChar(0x1B)));
+    EXPECT_FALSE(f.isVisible());
+  };
+  EXPECT_EQ(form.chooseTemplate("FF"), std::nullopt);
 }

@@ -144,5 +144,40 @@ TEST(IdentEditor, PastedNonAsciiEmptiesTemplate) {
   EXPECT_EQ(m.use(), std::string());
 }
 
+// However text enters the sample field, what it inserts obeys the key filter
+// and the length limit, and what was there stays.
+TEST(IdentEditor, SampleChangesFollowTheKeyRules) {
+  struct Case {
+    const char* name;
+    std::u32string before;
+    std::u32string after;
+    std::size_t cursor;
+    std::u32string text;
+    std::size_t newCursor;
+  };
+  const Case cases[] = {
+      {"typed digit", U"1A", U"1A2", 3, U"1A2", 3},
+      {"typed lower case", U"1A", U"1Ab", 3, U"1AB", 3},
+      {"typed letter dropped", U"1A", U"1Ag", 3, U"1A", 2},
+      {"typed in the middle", U"1A", U"1cA", 2, U"1CA", 2},
+      {"paste of 22 with lower case and zz", U"", U"0123456789abcdefzz0123", 22, U"0123456789ABCDEF", 16},
+      {"paste cut at the limit", U"0123456789ABCD", U"01234567aabb89ABCD", 12, U"01234567AA89ABCD", 10},
+      {"paste over a selection", U"0123456789ABCDEF", U"01ff", 4, U"01FF", 4},
+      {"input method commit", U"12", U"12ЖA", 4, U"12A", 3},
+      {"blank and control characters", U"", U"1 2\t3\r\n\b4\x7F", 10, U"1234", 4},
+      {"deleting keeps the rest", U"1a2b", U"12b", 1, U"12b", 1},
+      {"long sample set before stays, nothing more fits", U"0123456789ABCDEF0123", U"0123456789ABCDEF01234", 21,
+       U"0123456789ABCDEF0123", 20},
+      {"long sample shortened", U"0123456789ABCDEF0123", U"0123456789ABCDEF012", 19, U"0123456789ABCDEF012", 19},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto edited = TemplateEditorModel::filterSampleChange(c.before, c.after, c.cursor);
+    EXPECT_EQ(edited.text, c.text);
+    EXPECT_EQ(edited.cursor, c.newCursor);
+  }
+  EXPECT_EQ(TemplateEditorModel::filterTemplateTyped(U"b1 Жb2\t€"), U"b1 b2\t");
+}
+
 }  // namespace
 }  // namespace terva::ident

@@ -108,6 +108,8 @@ class FakeClipboard : public ident::ClipboardOutput {
   void setText(const std::u32string& text) override { texts.push_back(QString::fromStdU32String(text)); }
 };
 
+// Records what it is asked to type. Typing finishes at once unless
+// `holdTyping` is set; then finishTyping() ends the oldest request.
 class FakeKeyboard : public ident::KeystrokeOutput {
  public:
   struct Typed {
@@ -115,12 +117,37 @@ class FakeKeyboard : public ident::KeystrokeOutput {
     bool enter;
   };
   bool isAvailable = true;
+  bool holdTyping = false;
   std::vector<Typed> typed;
+  std::deque<Done> typing;  // requests typed but not yet finished (holdTyping)
+  int stops = 0;
 
   bool available() const override { return isAvailable; }
   std::string unavailableReason() const override { return isAvailable ? "" : "no keyboard here"; }
-  void type(const std::u32string& text, bool enter) override { typed.push_back({text, enter}); }
-  void flush() override {}
+  void type(const std::u32string& text, bool enter, Done done) override {
+    if (!isAvailable) return;
+    typed.push_back({text, enter});
+    if (!holdTyping) {
+      if (done) done();
+      return;
+    }
+    typing.push_back(std::move(done));
+  }
+  void flush() override {
+    while (!typing.empty()) finishTyping();
+  }
+  void stop() override {
+    ++stops;
+    typing.clear();
+  }
+  // Ends the oldest request still being typed; false when there is none.
+  bool finishTyping() {
+    if (typing.empty()) return false;
+    Done done = std::move(typing.front());
+    typing.pop_front();
+    if (done) done();
+    return true;
+  }
 };
 
 // The template editor: each showing records its sample and gives the next preset answer.

@@ -85,7 +85,8 @@ const char* kindName(IdKind kind) {
 // An identifier as the reader sends it: printable ASCII without blanks.
 bool validId(std::string_view id) {
   if (id.empty()) return false;
-  for (unsigned char c : id) {
+  for (const char ch : id) {
+    const auto c = static_cast<unsigned char>(ch);
     if (c <= 0x20 || c >= 0x7F) return false;
   }
   return true;
@@ -235,7 +236,8 @@ std::string ReaderSim::describe(const Card& card) {
 
 std::string spacedHex(std::string_view bytes) {
   std::string out;
-  for (unsigned char c : bytes) {
+  for (const char ch : bytes) {
+    const auto c = static_cast<unsigned char>(ch);
     if (!out.empty()) out.push_back(' ');
     out += byteHex(c);
   }

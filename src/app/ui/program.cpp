@@ -11,7 +11,6 @@
 #include "cards/ui/protected_cards_page.h"
 #include "config/ui/config_page.h"
 #include "config/ui/config_workflows.h"
-#include "ident/keyboard.h"
 #include "ident/ui/reading_page.h"
 #include "ident/ui/template_editor.h"
 
@@ -99,7 +98,7 @@ void Program::firstShowStep() {
   configEditor_.applyPageDefaults();
   const ShellSettings saved = readShellSettings(services_.settingsFile);
   if (saved.port && services_.commandLinePort.empty()) connection_.selectByName(*saved.port);
-  reading_->restoreViewMode(static_cast<int>(saved.viewMode), saved.templ);
+  reading_->restoreViewMode(saved.viewMode, saved.templ);
   reading_->setDelivery({saved.tobuffer, saved.tokeyboard, saved.crlf});
   debugmode_ = saved.debugmode;
   reading_->autoConnectOption()->setChecked(saved.autoconnect);
@@ -112,7 +111,7 @@ void Program::firstShowStep() {
 ShellSettings Program::currentSettings() const {
   ShellSettings s;
   if (connection_.selected() >= 0) s.port = connection_.selectedName();
-  s.viewMode = static_cast<ident::ViewMode>(reading_->display().viewMode());
+  s.viewMode = reading_->display().viewMode();
   s.templ = reading_->display().templateToSave();
   const ident::DeliveryOptions d = reading_->delivery();
   s.tobuffer = d.toClipboard;
@@ -128,7 +127,7 @@ void Program::closeStep() {
   writeShellSettings(services_.settingsFile, currentSettings());
   Timer3->stop();
   connection_.Disconnect();
-  if (services_.keyboard) services_.keyboard->flush();
+  reading_->stopTyping();
 }
 
 }  // namespace terva::app

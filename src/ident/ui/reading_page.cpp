@@ -11,6 +11,7 @@
 #include <array>
 
 #include "ident/keyboard.h"
+#include "ident/ui/identifier_label.h"
 #include "ident/template_chooser.h"
 #include "protocol/commands.h"
 #include "protocol/operator.h"
@@ -65,7 +66,7 @@ const IdKindLook& idKindLook(IdKind kind) {
 }
 
 ReadingPage::ReadingPage(ReadingPageServices services, QWidget* parent)
-    : QWidget(parent), services_(std::move(services)) {
+    : QWidget(parent), services_(std::move(services)), delivery_(services_.keyboard, services_.clipboard) {
   setObjectName("TabSheet1");
   auto* v = new QVBoxLayout(this);
 
@@ -97,16 +98,7 @@ ReadingPage::ReadingPage(ReadingPageServices services, QWidget* parent)
   }
   pv->addWidget(kinds);
 
-  Label32 = new QLabel("0");
-  Label32->setObjectName("Label32");
-  Label32->setAlignment(Qt::AlignCenter);
-  Label32->setTextFormat(Qt::PlainText);
-  Label32->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  QFont big = Label32->font();
-  big.setPointSize(28);
-  big.setBold(true);
-  Label32->setFont(big);
-  Label32->setMinimumHeight(90);
+  Label32 = new app::IdentifierLabel;
   pv->addWidget(Label32, 1);
 
   auto* modes = new QWidget;
@@ -172,9 +164,12 @@ ReadingPage::ReadingPage(ReadingPageServices services, QWidget* parent)
 
 ReadingPage::~ReadingPage() = default;
 
-void ReadingPage::restoreViewMode(int mode, const std::string& savedTemplate) {
-  if (mode == kViewDec || mode == kViewHex) display_.setViewMode(mode);
-  if (mode == kViewCst) display_.startupTemplate(savedTemplate);
+void ReadingPage::restoreViewMode(ViewMode mode, const std::string& savedTemplate) {
+  if (mode == kViewCst) {
+    display_.startupTemplate(savedTemplate);
+  } else {
+    display_.setViewMode(mode);
+  }
   syncViewModeButtons();
 }
 
@@ -223,22 +218,15 @@ void ReadingPage::showIdentifier(const IdMessage& msg) {
   setKind(msg.kind);
   const std::u32string characters = renderedCharacters(rendered);
   const QString text = QString::fromStdU32String(characters);
-  Label32->setText(text);
-  deliver(characters);
+  Label32->setIdentifier(text);
+  const bool active = services_.mainWindowActive ? services_.mainWindowActive() : false;
+  if (delivery_.deliver(characters, delivery(), active).keyboardUnavailable) warnKeyboardUnavailableOnce();
   emit identifierShown(text);
 }
 
-void ReadingPage::deliver(const std::u32string& text) {
-  const bool active = services_.mainWindowActive ? services_.mainWindowActive() : false;
-  const DeliveryPlan plan = planDelivery(text, delivery(), active);
-  if (plan.keystrokes) {
-    if (services_.keyboard && services_.keyboard->available()) {
-      services_.keyboard->type(*plan.keystrokes, plan.pressEnter);
-    } else {
-      warnKeyboardUnavailableOnce();
-    }
-  }
-  if (plan.clipboard && services_.clipboard) services_.clipboard->setText(*plan.clipboard);
+void ReadingPage::stopTyping() {
+  if (services_.keyboard) services_.keyboard->stop();
+  delivery_.typingAbandoned();
 }
 
 void ReadingPage::CheckBox2Click() {
@@ -255,7 +243,7 @@ void ReadingPage::warnKeyboardUnavailableOnce() {
 }
 
 void ReadingPage::refreshIdentifierLabel() {
-  Label32->setText(QString::fromStdU32String(renderedCharacters(display_.labelText())));
+  Label32->setIdentifier(QString::fromStdU32String(renderedCharacters(display_.labelText())));
 }
 
 void ReadingPage::syncViewModeButtons() {

@@ -14,6 +14,9 @@
 class QCheckBox;
 class QFrame;
 class QLabel;
+namespace terva::app {
+class IdentifierLabel;
+}
 class QPushButton;
 class QRadioButton;
 class QVBoxLayout;
@@ -57,8 +60,8 @@ class ReadingPage : public QWidget {
 
   // Start-up: while first show runs, clicks on the view-mode buttons do nothing.
   void setFirstShow(bool on) { firstshow_ = on; }
-  // The saved view mode (1, 2; 3 with its template, tried first).
-  void restoreViewMode(int mode, const std::string& savedTemplate);
+  // The saved view mode (CST with its template, tried first).
+  void restoreViewMode(ViewMode mode, const std::string& savedTemplate);
   void setDelivery(const DeliveryOptions& options);
   DeliveryOptions delivery() const;
 
@@ -67,6 +70,8 @@ class ReadingPage : public QWidget {
   QCheckBox* startInTrayOption() const { return CheckBox4; }
   // Where the diagnostic terminal goes.
   QVBoxLayout* terminalArea() const { return terminalArea_; }
+  // Closing: typing still queued is dropped, clipboard steps waiting for it are done.
+  void stopTyping();
 
  signals:
   // The identifier label now shows this text (after a card was read).
@@ -74,7 +79,6 @@ class ReadingPage : public QWidget {
 
  private:
   void showIdentifier(const IdMessage& msg);
-  void deliver(const std::u32string& text);
   void refreshIdentifierLabel();
   void syncViewModeButtons();
   void setKind(IdKind kind);
@@ -87,6 +91,7 @@ class ReadingPage : public QWidget {
 
   ReadingPageServices services_;
   IdentDisplay display_;
+  Delivery delivery_;
   bool firstshow_ = true;
   bool keyboardWarned_ = false;
   bool kindShown_ = false;
@@ -95,7 +100,7 @@ class ReadingPage : public QWidget {
   QPushButton* Button10 = nullptr;
   QFrame* idpanel = nullptr;
   QLabel* kindLabels_[5] = {};
-  QLabel* Label32 = nullptr;
+  app::IdentifierLabel* Label32 = nullptr;
   QRadioButton* RadioButton1 = nullptr;
   QRadioButton* RadioButton2 = nullptr;
   QRadioButton* RadioButton3 = nullptr;

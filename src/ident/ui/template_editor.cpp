@@ -12,12 +12,7 @@ app::TForm7& TemplateEditorDialog::dialog() {
 }
 
 std::optional<std::string> TemplateEditorDialog::chooseTemplate(const std::string& sample) {
-  app::TForm7& d = dialog();
-  std::optional<std::string> adopted;
-  d.onUseTemplate = [&adopted](const std::string& t) { adopted = t; };
-  d.openWithSample(sample);
-  d.onUseTemplate = nullptr;
-  return adopted;
+  return dialog().chooseTemplate(sample);
 }
 
 }  // namespace terva::ident

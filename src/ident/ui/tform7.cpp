@@ -1,18 +1,40 @@
 #include "ident/ui/tform7.h"
 
 #include <QGridLayout>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QValidator>
 #include <QVBoxLayout>
+#include <QCoreApplication>
 
 namespace terva::app {
 
 namespace {
-constexpr int kMaxTypedSample = 16;
 QString u8(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
 }  // namespace
+
+// Applies the sample field's rules to every change of its text, however the
+// text came in (typing, pasting, input methods, drag and drop). A sample set
+// by the program is taken as it is (adopt()).
+class SampleValidator : public QValidator {
+ public:
+  explicit SampleValidator(QObject* parent) : QValidator(parent) {}
+  void adopt(const QString& text) { accepted_ = text; }
+  State validate(QString& input, int& pos) const override {
+    const auto edited = ident::TemplateEditorModel::filterSampleChange(
+        accepted_.toStdU32String(), input.toStdU32String(), static_cast<std::size_t>(pos < 0 ? 0 : pos));
+    input = QString::fromStdU32String(edited.text);
+    pos = static_cast<int>(edited.cursor);
+    accepted_ = input;
+    return Acceptable;
+  }
+
+ private:
+  mutable QString accepted_;
+};
 
 TForm7::TForm7(QWidget* parent) : QDialog(parent) {
   setObjectName("Form7");
@@ -26,6 +48,8 @@ TForm7::TForm7(QWidget* parent) : QDialog(parent) {
   Edit1->setObjectName("Edit1");
   Edit1->setAlignment(Qt::AlignRight);
   Edit1->installEventFilter(this);
+  sampleValidator_ = new SampleValidator(Edit1);
+  Edit1->setValidator(sampleValidator_);
   v->addWidget(Edit1);
 
   auto* label2 = new QLabel(u8("Тетрады (полубайты) и байты:"));
@@ -85,32 +109,63 @@ TForm7::TForm7(QWidget* parent) : QDialog(parent) {
 }
 
 void TForm7::prepare(const std::string& sample) {
-  Edit1->setText(QString::fromLatin1(sample));
+  // The program's sample is taken as it is, longer than 16 or not.
+  const QString text = QString::fromLatin1(sample);
+  sampleValidator_->adopt(text);
+  Edit1->setValidator(nullptr);
+  Edit1->setText(text);
+  Edit1->setValidator(sampleValidator_);
+  Edit2->setCursorPosition(0);  // the template shows from its start
   model_.shown();
+  adopted_.reset();
   Edit3->clear();
   syncUseButton();
 }
 
-void TForm7::openWithSample(const std::string& sample) {
-  prepare(sample);
-  exec();
+int TForm7::runModal() {
+  if (!modalScript) return exec();
+  modalScript(*this);
+  return result();
 }
 
+std::optional<std::string> TForm7::chooseTemplate(const std::string& sample) {
+  prepare(sample);
+  setResult(QDialog::Rejected);
+  runModal();
+  return adopted_;
+}
+
+void TForm7::openWithSample(const std::string& sample) { chooseTemplate(sample); }
+
 bool TForm7::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Edit2 && event->type() == QEvent::InputMethod) return filterTemplateInput(event);
   if (event->type() != QEvent::KeyPress || (watched != Edit1 && watched != Edit2)) {
     return QDialog::eventFilter(watched, event);
   }
   auto* key = static_cast<QKeyEvent*>(event);
+  // Shortcuts (Ctrl+A, Ctrl+C, Ctrl+V …) and keys that insert no character
+  // (Delete arrives as U+007F, Tab, Escape, Backspace) work as in any dialog.
+  if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
   const QString text = key->text();
-  if (text.isEmpty()) return false;  // navigation keys, Delete and the like
-  const char32_t c = text.toStdU32String().front();
-  if (watched == Edit2) return !ident::TemplateEditorModel::filterTemplateKey(c).has_value();
+  if (text.isEmpty() || text.front().unicode() < 0x20 || text.front().unicode() == 0x7F) {
+    // Enter in the sample field is a discarded character, not "apply".
+    return watched == Edit1 && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter);
+  }
+  if (watched == Edit1) return false;  // the validator maps and drops
+  const std::u32string typed = text.toStdU32String();
+  return ident::TemplateEditorModel::filterTemplateTyped(typed) != typed;
+}
 
-  const auto accepted = ident::TemplateEditorModel::filterSampleKey(c);
-  if (!accepted) return true;
-  if (*accepted == ident::TemplateEditorModel::kBackspace) return false;
-  if (Edit1->text().size() >= kMaxTypedSample && !Edit1->hasSelectedText()) return true;
-  Edit1->insert(QString(QChar(static_cast<char16_t>(*accepted))));
+// An input method's commit into the template is typing: the characters the
+// key filter discards are dropped from it, the rest goes in.
+bool TForm7::filterTemplateInput(QEvent* event) {
+  auto* im = static_cast<QInputMethodEvent*>(event);
+  const std::u32string commit = im->commitString().toStdU32String();
+  const std::u32string kept = ident::TemplateEditorModel::filterTemplateTyped(commit);
+  if (kept == commit) return false;
+  QInputMethodEvent filtered(im->preeditString(), im->attributes());
+  filtered.setCommitString(QString::fromStdU32String(kept), im->replacementStart(), im->replacementLength());
+  QCoreApplication::sendEvent(Edit2, &filtered);
   return true;
 }
 
@@ -129,12 +184,13 @@ void TForm7::templateChanged() {
 
 void TForm7::Button1Click() {
   const auto result = model_.apply();
-  Edit3->setText(QString::fromLatin1(result.text));
+  Edit3->setText(QString::fromUtf8(result.text));  // identifier bytes come back as characters
   syncUseButton();
 }
 
 void TForm7::Button2Click() {
   if (const auto tmpl = model_.use()) {
+    adopted_ = *tmpl;
     if (onUseTemplate) onUseTemplate(*tmpl);
     accept();
   }

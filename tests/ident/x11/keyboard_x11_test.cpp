@@ -3,6 +3,8 @@
 // ordinary application would.
 // GoogleTest comes first: Xlib defines macros (None, Bool) that clash with it.
 #include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QThread>
 // clang-format off
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
@@ -370,6 +372,77 @@ TEST_F(KeystrokeOutputX11, DestroyingWhileTypingStopsAndRestoresKeyboard) {
   EXPECT_LT(received_.size(), 100u);
   EXPECT_EQ(received_.substr(0, 5), "ab€");
   EXPECT_TRUE(snapshot() == before) << "group, Caps Lock or keymap not restored";
+}
+
+// Completions run through the event loop of the requesting thread.
+QCoreApplication& application() {
+  static int argc = 1;
+  static char name[] = "keyboard_x11_test";
+  static char* argv[] = {name, nullptr};
+  static QCoreApplication app(argc, argv);
+  return app;
+}
+
+TEST_F(KeystrokeOutputX11, CompletionComesBackOnTheRequestingThreadAfterTheKeys) {
+  application();
+  std::vector<std::string> seen;  // what the window had received at each completion
+  QThread* ranOn = nullptr;
+  output_->type(U"abc", false, [&] {
+    drain();
+    seen.push_back(received_);
+    ranOn = QThread::currentThread();
+  });
+  output_->type(U"D", true, [&] {
+    drain();
+    seen.push_back(received_);
+  });
+  const auto deadline = Clock::now() + 5s;
+  while (seen.size() < 2 && Clock::now() < deadline) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    pumpUntil([] { return false; }, 5ms);
+  }
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].substr(0, 3), "abc");  // the next request may be typed by then too
+  EXPECT_EQ(seen[1], "abcD\r");
+  EXPECT_EQ(ranOn, QThread::currentThread());
+}
+
+TEST_F(KeystrokeOutputX11, StopEndsTypingAtOnceAndDropsTheRest) {
+  application();
+  ASSERT_NO_FATAL_FAILURE(useLayouts("us,ru"));
+  setKeyboardState(1, true);
+  drain();
+  const KeyboardSnapshot before = snapshot();
+  bool completed = false;
+  std::u32string text = U"ab€";  // a spare keycode is held while typing it
+  for (int i = 0; i < 200; ++i) text += U"Zz";
+  output_->type(text, true, [&] { completed = true; });
+  output_->type(U"later", true, [&] { completed = true; });
+  ASSERT_TRUE(pumpUntil([this] { return received_.size() >= 4; }, 5s));
+
+  const auto start = Clock::now();
+  output_->stop();
+  EXPECT_LT(Clock::now() - start, 150ms);
+
+  for (int i = 0; i < 10; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  drain();
+  EXPECT_FALSE(completed);
+  EXPECT_LT(received_.size(), 100u);
+  EXPECT_EQ(received_.find("later"), std::string::npos);
+  EXPECT_TRUE(snapshot() == before) << "group, Caps Lock or keymap not restored";
+
+  // Requests after stop() are typed as usual.
+  received_.clear();
+  EXPECT_EQ(typeAndReceive(U"ok", false, 2), "ok");
+}
+
+TEST_F(KeystrokeOutputX11, ClosingWhileIdleIsPrompt) {
+  output_->type(U"1", false);
+  output_->flush();
+  const auto start = Clock::now();
+  output_->stop();
+  output_.reset();
+  EXPECT_LT(Clock::now() - start, 50ms);
 }
 
 // Puts DISPLAY back as it was when the test is over.

@@ -1,0 +1,67 @@
+// The identifier label: plain text always, long identifiers fitted to the page.
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QTest>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include "ident/ui/identifier_label.h"
+
+using terva::app::IdentifierLabel;
+
+namespace {
+
+// The label at the width it has in the smallest main window.
+struct LabelTest : ::testing::Test {
+  QWidget page;
+  IdentifierLabel* label = new IdentifierLabel;
+  LabelTest() {
+    auto* layout = new QHBoxLayout(&page);
+    layout->addWidget(label);
+    page.resize(900, 200);
+    page.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&page));
+  }
+  bool wholeTextVisible() const {
+    return QFontMetrics(label->font()).horizontalAdvance(label->text()) <= label->contentsRect().width();
+  }
+};
+
+TEST_F(LabelTest, ShowsTextLiterally) {
+  EXPECT_EQ(label->objectName(), "Label32");
+  EXPECT_EQ(label->text(), "0");
+  label->setIdentifier("<b>b1</b> x");
+  EXPECT_EQ(label->textFormat(), Qt::PlainText);
+  EXPECT_EQ(label->text(), "<b>b1</b> x");
+  EXPECT_EQ(label->font().pointSize(), IdentifierLabel::kBasePointSize);
+}
+
+TEST_F(LabelTest, LongIdentifiersFitUpTo64Characters) {
+  for (const QString& text : {QString(20, 'W'), QString(40, QChar(0x0416)), QString(64, 'W'), QString(64, '0')}) {
+    SCOPED_TRACE(text.toStdString());
+    label->setIdentifier(text);
+    EXPECT_EQ(label->text(), text);
+    EXPECT_TRUE(wholeTextVisible());
+    EXPECT_GE(label->font().pointSize(), IdentifierLabel::kMinPointSize);
+    EXPECT_EQ(label->toolTip(), "");
+  }
+  label->setIdentifier("1715004");  // a short one gets the large font back
+  EXPECT_EQ(label->font().pointSize(), IdentifierLabel::kBasePointSize);
+}
+
+TEST_F(LabelTest, BeyondThatElidedInTheMiddleWithTheWholeTextInTheTooltip) {
+  const QString text = "BEGIN" + QString(300, 'W') + "END";
+  label->setIdentifier(text);
+  EXPECT_EQ(label->font().pointSize(), IdentifierLabel::kMinPointSize);
+  EXPECT_TRUE(label->text().startsWith("BEGIN"));
+  EXPECT_TRUE(label->text().endsWith("END"));
+  EXPECT_TRUE(label->text().contains(QChar(0x2026)));
+  EXPECT_TRUE(wholeTextVisible());
+  EXPECT_EQ(label->toolTip(), text);
+  EXPECT_EQ(label->identifier(), text);
+  // The page's minimum width does not grow with the text.
+  EXPECT_LT(page.minimumSizeHint().width(), 900);
+}
+
+}  // namespace
