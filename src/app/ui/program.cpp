@@ -10,6 +10,9 @@
 #include "app/ui/terminal_panel.h"
 #include "app/ui/tform1.h"
 #include "app/ui/tray_icon.h"
+#include "cards/ui/card_dialogs.h"
+#include "cards/ui/card_workflows.h"
+#include "cards/ui/protected_cards_page.h"
 #include "config/ui/config_page.h"
 #include "config/ui/config_workflows.h"
 #include "ident/ui/reading_page.h"
@@ -61,6 +64,9 @@ Program::Program(ProgramServices services)
   configPage_ = new config::ConfigPage(
       {&configEditor_, services_.prompts, services_.files, services_.colours, settingsFolder});
   window_->addPage(configPage_, u8("Конфигурация"));
+  cardDialogs_ = std::make_unique<cards::CardDialogs>(session_, *services_.clock, *services_.prompts,
+                                                      [this] { return debugmode_; }, window_.get());
+  if (!services_.objectCodeWait) services_.objectCodeWait = cardDialogs_.get();
   configFlows_ = std::make_unique<config::ConfigWorkflows>(session_, configEditor_, *services_.prompts,
                                                            *services_.files, services_.objectCodeWait);
   connect(configPage_, &config::ConfigPage::writeToReaderClicked, this, [this] { configFlows_->Button2Click(); });
@@ -69,9 +75,17 @@ Program::Program(ProgramServices services)
   connect(configPage_, &config::ConfigPage::readFromFileClicked, this, [this] { configFlows_->Button1Click(); });
   connect(configPage_, &config::ConfigPage::firmwareVersionClicked, this, [this] { configFlows_->Button12Click(); });
 
-  auto* tab3 = new QWidget;
-  tab3->setObjectName("TabSheet3");
-  window_->addPage(tab3, u8("Защищенные карты"));
+  masterCards_ = std::make_unique<cards::MasterCardWorkflows>(*cardDialogs_, configEditor_);
+  masterCards_->setConfigChanged([this] { configPage_->refresh(); });
+  masterCards_->setSelectedFormatRow([this] { return configPage_->selectedCardFormatRow(); });
+  connect(configPage_, &config::ConfigPage::createMasterCardsClicked, this, [this] { masterCards_->createMasterCards(); });
+  connect(configPage_, &config::ConfigPage::clearMasterCardsClicked, this, [this] { masterCards_->clearMasterCards(); });
+  connect(configPage_, &config::ConfigPage::readMasterCardClicked, this, [this] { masterCards_->readFromMasterCard(); });
+  connect(configPage_, &config::ConfigPage::copyMasterCardClicked, this,
+          [this] { masterCards_->copyMasterCardToReader(); });
+
+  protectedCards_ = std::make_unique<cards::ProtectedCardWorkflows>(*cardDialogs_);
+  window_->addPage(new cards::ProtectedCardsPage(*protectedCards_), u8("Защищенные карты"));
 
   Timer3->onTimeout = [this] {
     Timer3->stop();

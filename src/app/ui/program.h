@@ -24,6 +24,12 @@ class TemplateChooser;
 class TemplateEditorDialog;
 }  // namespace terva::ident
 
+namespace terva::cards {
+class CardDialogs;
+class MasterCardWorkflows;
+class ProtectedCardWorkflows;
+}  // namespace terva::cards
+
 namespace terva::config {
 class ConfigPage;
 class ConfigWorkflows;
@@ -44,8 +50,7 @@ struct ProgramServices {
   FileDialogs* files = nullptr;      // null: Qt's file dialogs
   ColourDialog* colours = nullptr;   // null: Qt's colour dialog
   // The wait for the object-code master card after a write in a protected
-  // mode; null until the card dialogs provide it (the write then reports
-  // the object code as not written).
+  // mode; null: the card dialog "Чтение кода объекта".
   config::ObjectCodeCardWait* objectCodeWait = nullptr;
   ident::ClipboardOutput* clipboard = nullptr;
   ident::KeystrokeOutput* keyboard = nullptr;  // may be null: no keystroke output at all
@@ -85,6 +90,10 @@ class Program : public QObject {
   }
   // A second start of the program: the window comes back (from the tray too).
   void bringToFront();
+  // The card presentation dialogs and the master-card and protected-card operations.
+  cards::CardDialogs& cardDialogs() { return *cardDialogs_; }
+  cards::MasterCardWorkflows& masterCards() { return *masterCards_; }
+  cards::ProtectedCardWorkflows& protectedCards() { return *protectedCards_; }
 
  private:
   void firstShowStep();
@@ -99,6 +108,9 @@ class Program : public QObject {
   std::unique_ptr<QtColourDialog> ownColours_;
   std::unique_ptr<config::ConfigWorkflows> configFlows_;
   std::unique_ptr<TForm1> window_;
+  std::unique_ptr<cards::CardDialogs> cardDialogs_;
+  std::unique_ptr<cards::MasterCardWorkflows> masterCards_;
+  std::unique_ptr<cards::ProtectedCardWorkflows> protectedCards_;
   std::unique_ptr<ident::TemplateEditorDialog> editor_;
   ident::ReadingPage* reading_ = nullptr;  // owned by the window
   config::ConfigPage* configPage_ = nullptr;  // owned by the window
