@@ -11,6 +11,8 @@ packages=(
   xvfb x11-xkb-utils xauth
   fonts-dejavu-core
 )
+# The fuzz targets need clang (libFuzzer); only for the fuzz step of CI.
+[ -n "${TERVA_FUZZ_TOOLS:-}" ] && packages+=(clang)
 
 missing=()
 for p in "${packages[@]}"; do
