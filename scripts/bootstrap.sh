@@ -13,6 +13,8 @@ packages=(
   qt6-translations-l10n
   desktop-file-utils
 )
+# The fuzz targets need clang (libFuzzer); only for the fuzz step of CI.
+[ -n "${TERVA_FUZZ_TOOLS:-}" ] && packages+=(clang)
 
 missing=()
 for p in "${packages[@]}"; do
