@@ -1,5 +1,7 @@
 #include "config/zones.h"
 
+#include <algorithm>
+
 #include "config/editor_texts.h"
 #include "config/text_codec.h"
 
@@ -169,6 +171,14 @@ std::optional<std::string> saveNamesFile(const QString& path, const ZoneNames& n
       out.push_back(*b);
     }
     out += "\r\n";
+  }
+  // Reading takes a file whose bytes are valid UTF-8 as UTF-8. Should these
+  // Windows-1251 bytes happen to be (say "Рё", D0 B8), they would come back as
+  // other letters: such a file is written as UTF-8 with a byte-order mark.
+  const bool asciiOnly = std::all_of(out.begin(), out.end(), [](char ch) { return static_cast<unsigned char>(ch) < 0x80; });
+  if (!asciiOnly && isValidUtf8(out)) {
+    out = "\xEF\xBB\xBF";
+    for (const auto& name : names) out += name + "\r\n";
   }
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly)) return file.errorString().toStdString();

@@ -153,6 +153,24 @@ TEST(NamesFile, SaveWritesWindows1251AndReadsBack) {
   EXPECT_EQ(back.names, names);
 }
 
+// A file whose Windows-1251 bytes happen to be valid UTF-8 would be read back
+// as other letters: such a file is saved as UTF-8 with a byte-order mark.
+TEST(NamesFile, NamesWhoseWindows1251BytesLookLikeUtf8ReadBackUnchanged) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("names.znm");
+  for (const char* name : {"Рё", "п»ї", "Рђ 1"}) {
+    SCOPED_TRACE(name);
+    ZoneNames names;
+    for (std::size_t i = 0; i < names.size(); ++i) names[i] = "Zone " + std::to_string(i + 1);
+    names[0] = name;
+    ASSERT_FALSE(saveNamesFile(path, names));
+    EXPECT_EQ(readRaw(path).substr(0, 3), "\xEF\xBB\xBF");
+    const auto back = readNamesFile(path, defaultZoneNames());
+    ASSERT_FALSE(back.error);
+    EXPECT_EQ(back.names, names);
+  }
+}
+
 TEST(NamesFile, UnwritableNameIsRefusedAndNothingWritten) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
