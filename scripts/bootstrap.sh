@@ -14,7 +14,7 @@ packages=(
   desktop-file-utils
 )
 # The fuzz targets need clang (libFuzzer); only for the fuzz step of CI.
-[ -n "${TERVA_FUZZ_TOOLS:-}" ] && packages+=(clang)
+[ -n "${TERVA_FUZZ_TOOLS:-}" ] && packages+=(clang libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do
