@@ -4,13 +4,13 @@
 #include <string>
 #include <string_view>
 
+#include "protocol/utf8.h"
+
 namespace terva::config {
 
-// Strict UTF-8 check: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool isValidUtf8(std::string_view bytes);
-// Decodes valid UTF-8 into code points; nothing when it is not valid.
-std::optional<std::u32string> decodeUtf8(std::string_view bytes);
-std::string encodeUtf8(std::u32string_view text);
+using terva::decodeUtf8;
+using terva::encodeUtf8;
+using terva::isValidUtf8;
 
 // Windows-1251 bytes to code points. The one unassigned byte, 0x98, becomes
 // the control character U+0098.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "protocol/hextext.h"
+#include "protocol/utf8.h"
 
 namespace terva::ident {
 
@@ -51,39 +52,6 @@ bool parseDecimal(std::string_view text, T& value) {
   return ec == std::errc() && ptr == end && begin != end;
 }
 
-// Decodes strict UTF-8 (no overlong forms, surrogates or values past U+10FFFF);
-// nothing when the bytes are not UTF-8.
-std::optional<Chars> decodeUtf8(std::string_view s) {
-  Chars out;
-  for (std::size_t i = 0; i < s.size();) {
-    const auto b0 = static_cast<unsigned char>(s[i]);
-    int extra = 0;
-    char32_t c = 0;
-    char32_t min = 0;
-    if (b0 < 0x80) {
-      c = b0;
-    } else if ((b0 & 0xE0) == 0xC0) {
-      extra = 1, c = b0 & 0x1F, min = 0x80;
-    } else if ((b0 & 0xF0) == 0xE0) {
-      extra = 2, c = b0 & 0x0F, min = 0x800;
-    } else if ((b0 & 0xF8) == 0xF0) {
-      extra = 3, c = b0 & 0x07, min = 0x10000;
-    } else {
-      return std::nullopt;
-    }
-    if (s.size() - i <= static_cast<std::size_t>(extra)) return std::nullopt;  // cut short
-    for (int k = 1; k <= extra; ++k) {
-      const auto b = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
-      if ((b & 0xC0) != 0x80) return std::nullopt;
-      c = (c << 6) | (b & 0x3F);
-    }
-    if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
-    out.push_back(c);
-    i += static_cast<std::size_t>(extra) + 1;
-  }
-  return out;
-}
-
 Chars byteCharacters(std::string_view bytes) {
   Chars out;
   out.reserve(bytes.size());
@@ -102,29 +70,6 @@ Chars textCharacters(std::string_view text) {
 std::string characterBytes(std::string_view text) {
   std::string out;
   for (char32_t c : textCharacters(text)) out.push_back(c <= 0xFF ? static_cast<char>(c) : '?');
-  return out;
-}
-
-std::string encodeUtf8(const Chars& chars) {
-  std::string out;
-  out.reserve(chars.size());
-  for (char32_t c : chars) {
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-  }
   return out;
 }
 

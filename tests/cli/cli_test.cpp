@@ -28,6 +28,7 @@
 #include "protocol/qt_clock.h"
 #include "protocol/results.h"
 #include "protocol/session.h"
+#include "support/wait.h"
 #include "sim/pty_reader.h"
 #include "support/manual_clock.h"
 
@@ -44,15 +45,7 @@ struct Outcome {
   std::string err;
 };
 
-bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 3000ms) {
-  QElapsedTimer t;
-  t.start();
-  while (!condition()) {
-    if (t.elapsed() > timeout.count()) return condition();
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-  }
-  return true;
-}
+using terva::testing::waitUntil;
 
 config::ReaderConfig blockConfig() {
   config::ReaderConfig c;

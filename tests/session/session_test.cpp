@@ -15,6 +15,7 @@
 #include "protocol/messages.h"
 #include "protocol/qt_clock.h"
 #include "protocol/results.h"
+#include "support/wait.h"
 #include "sim/pty_reader.h"
 #include "support/manual_clock.h"
 
@@ -23,15 +24,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 3000ms) {
-  QElapsedTimer t;
-  t.start();
-  while (!condition()) {
-    if (t.elapsed() > timeout.count()) return condition();
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-  }
-  return true;
-}
+using terva::testing::waitUntil;
 
 class RecordingPrompts : public Prompts {
  public:

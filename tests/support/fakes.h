@@ -16,6 +16,7 @@
 #include "ident/keyboard.h"
 #include "ident/template_chooser.h"
 #include "protocol/operator.h"
+#include "support/wait.h"
 
 namespace terva::testing {
 
@@ -164,16 +165,5 @@ class FakeTemplateChooser : public ident::TemplateChooser {
   }
 };
 
-// Runs the event loop until the condition holds or the timeout passes.
-inline bool waitUntil(const std::function<bool()>& condition,
-                      std::chrono::milliseconds timeout = std::chrono::milliseconds(3000)) {
-  QElapsedTimer t;
-  t.start();
-  while (!condition()) {
-    if (t.elapsed() > timeout.count()) return condition();
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-  }
-  return true;
-}
 
 }  // namespace terva::testing

@@ -46,6 +46,8 @@ class Refreshing {
 
 QLabel* captionFor(QWidget* control, std::string_view text) {
   auto* label = new QLabel(u8(text));
+  // Long captions wrap rather than being cut off at the minimum window size.
+  label->setWordWrap(true);
   label->setBuddy(control);
   control->setAccessibleName(label->text().trimmed());
   return label;
