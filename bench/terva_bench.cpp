@@ -8,6 +8,9 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -25,7 +28,13 @@
 #include "ident/ui/reading_page.h"
 #include "protocol/qt_clock.h"
 #include "ident/keyboard.h"
+#include "ident/render.h"
+#include "protocol/dispatch.h"
+#include "protocol/hextext.h"
+#include "protocol/session.h"
 #include "sim/pty_reader.h"
+
+extern char** environ;
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
@@ -82,6 +91,81 @@ double processCpuSeconds() {
   return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
 }
 
+
+double millis(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+// One receive event's worth of identifier messages: 315 distinct "UID: ...\r\n"
+// messages, 4095 bytes, the last one "UID: FFFFFF\r\n".
+std::string identifierBurst(int& messages) {
+  std::string bytes;
+  messages = 0;
+  char line[32];
+  while (bytes.size() + 13 <= 4096) {
+    const unsigned id = bytes.size() + 26 > 4096 ? 0xFFFFFFu : 0x100000u + static_cast<unsigned>(messages);
+    std::snprintf(line, sizeof line, "UID: %06X\r\n", id);
+    bytes += line;
+    ++messages;
+  }
+  return bytes;
+}
+
+// A template of 32 Ki characters whose conversions all differ from each other,
+// with byte and nibble references between them.
+std::string bigTemplate() {
+  std::string t;
+  char piece[40];
+  for (unsigned i = 0; t.size() < 32 * 1024; ++i) {
+    std::snprintf(piece, sizeof piece, "dec%u(%X) b%u n%u%u;", i % 10, 0x10000u + i, 1 + i % 8, 1 + i % 8, 1 + i % 2);
+    t += piece;
+  }
+  t.resize(32 * 1024);
+  // The cut may leave a conversion open: end the text with a closed one.
+  t.replace(t.size() - 8, 8, "dec(FF);");
+  return t;
+}
+
+struct ChildRun {
+  double wallMs = 0;
+  long maxRssKiB = 0;
+};
+
+// Starts the executable with its output thrown away and waits for its end.
+ChildRun runChild(const std::string& exe, const std::vector<std::string>& args) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string v(*e);
+    if (v.rfind("QT_QPA_PLATFORM=", 0) == 0 || v.rfind("TERVA_QUIT_AFTER_SHOW=", 0) == 0) continue;
+    env.push_back(v);
+  }
+  env.emplace_back("QT_QPA_PLATFORM=offscreen");
+  env.emplace_back("TERVA_QUIT_AFTER_SHOW=1");
+  std::vector<char*> envp;
+  for (auto& v : env) envp.push_back(v.data());
+  envp.push_back(nullptr);
+  std::vector<std::string> argStore{exe};
+  argStore.insert(argStore.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& a : argStore) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  const auto t0 = Clock::now();
+  const int rc = posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) throw std::runtime_error("cannot start " + exe);
+  int status = 0;
+  rusage usage{};
+  if (::wait4(pid, &status, 0, &usage) != pid) throw std::runtime_error("wait4 failed for " + exe);
+  ChildRun run;
+  run.wallMs = millis(Clock::now() - t0);
+  run.maxRssKiB = usage.ru_maxrss;
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) throw std::runtime_error(exe + " did not exit cleanly");
+  return run;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -177,12 +261,143 @@ int main(int argc, char** argv) {
     }
   }
 
+  // A burst: one receive event of 315 identifier messages, from the write on
+  // the reader's side until the last of them is on the label.
+  int burstMessages = 0;
+  const std::string burst = identifierBurst(burstMessages);
+  const int kBursts = 40;
+  std::vector<double> burstMs;
+  int burstEventsMax = 0;
+  {
+    int shownInBurst = 0;
+    int events = 0;
+    Clock::time_point lastShownAt;
+    const QString lastText = QString::fromStdString(terva::ident::renderDecimal("FFFFFF"));
+    bool lastSeen = false;
+    auto c1 = QObject::connect(&program.readingPage(), &terva::ident::ReadingPage::identifierShown,
+                               [&](const QString& text) {
+                                 lastShownAt = Clock::now();
+                                 ++shownInBurst;
+                                 if (text == lastText) lastSeen = true;
+                               });
+    auto c2 = QObject::connect(&program.session(), &terva::ReaderSession::bytesReceived, [&] { ++events; });
+    for (int i = -3; i < kBursts; ++i) {
+      shownInBurst = 0;
+      events = 0;
+      lastSeen = false;
+      const auto t0 = Clock::now();
+      reader.writeRaw(burst);
+      QElapsedTimer guard;
+      guard.start();
+      while (!(lastSeen && shownInBurst >= burstMessages) && guard.elapsed() < 3000) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+      }
+      if (!lastSeen) {
+        std::fprintf(stderr, "burst %d: the last identifier was not shown (%d shown)\n", i, shownInBurst);
+        return 1;
+      }
+      if (i >= 0) {
+        burstMs.push_back(millis(lastShownAt - t0));
+        burstEventsMax = std::max(burstEventsMax, events);
+      }
+      runEventLoopFor(20ms);  // let the repaint of the label happen between bursts
+    }
+    QObject::disconnect(c1);
+    QObject::disconnect(c2);
+  }
+  std::vector<double> burstFloorMs;
+  for (int i = -20; i < 400; ++i) {
+    const auto t0 = Clock::now();
+    const terva::RxEvent ev = terva::classifyReceiveEvent(burst, terva::bytesToHex(burst));
+    if (i >= 0) burstFloorMs.push_back(millis(Clock::now() - t0));
+    if (ev.identifiers.size() != static_cast<std::size_t>(burstMessages)) {
+      std::fprintf(stderr, "the burst classifies as %zu identifiers\n", ev.identifiers.size());
+      return 1;
+    }
+  }
+
+  // A 32 Ki-character template with distinct conversions, beside copying it.
+  const std::string tmpl = bigTemplate();
+  std::vector<double> templateMs, templateFloorMs;
+  {
+    const auto start = Clock::now();
+    for (int i = 0; i < 30 && (i < 3 || Clock::now() - start < 5s); ++i) {
+      const auto t0 = Clock::now();
+      const std::string out = terva::ident::cstuid("1A2B3C4D5E6F7081", tmpl);
+      templateMs.push_back(millis(Clock::now() - t0));
+      if (out == terva::ident::kTemplateError) {
+        std::fprintf(stderr, "the big template renders as an error\n");
+        return 1;
+      }
+    }
+    volatile std::size_t sink = 0;
+    for (int i = -20; i < 400; ++i) {
+      const auto t0 = Clock::now();
+      const std::string copy(tmpl);
+      sink = sink + copy.size();
+      if (i >= 0) templateFloorMs.push_back(millis(Clock::now() - t0));
+    }
+  }
+
   // Idle: connected, nothing happening, for 10 s.
   const double cpu0 = processCpuSeconds();
   const auto wall0 = Clock::now();
   runEventLoopFor(10s);
   const double idleCpu = (processCpuSeconds() - cpu0) / std::chrono::duration<double>(Clock::now() - wall0).count() * 100.0;
-  form.close();
+  // Close: from the window's close to the settings file written, on the
+  // connected program; then a few more programs made only to be closed.
+  std::vector<double> closeMs;
+  {
+    const auto t0 = Clock::now();
+    form.close();
+    closeMs.push_back(millis(Clock::now() - t0));
+  }
+  for (int i = 0; i < 9; ++i) {
+    terva::app::ProgramServices cs;
+    cs.clock = &clock;
+    cs.prompts = &prompts;
+    cs.settingsFile = dir.filePath("settings.ini").toStdString();
+    cs.commandLinePort = reader.slavePath();
+    terva::app::Program p(std::move(cs));
+    p.window().show();
+    QCoreApplication::processEvents();
+    p.connection().Connect();
+    if (!p.session().connected()) {
+      std::fprintf(stderr, "could not connect to the simulated reader for the close\n");
+      return 1;
+    }
+    const auto t0 = Clock::now();
+    p.window().close();
+    closeMs.push_back(millis(Clock::now() - t0));
+    if (p.session().connected()) {
+      std::fprintf(stderr, "the close left the port open\n");
+      return 1;
+    }
+  }
+
+  // Start-up: the program and a bare window with three tabs, each quitting once
+  // its window is shown, alternating. The program reads the settings file the
+  // closes above wrote.
+  const std::string binDir = QCoreApplication::applicationDirPath().toStdString();
+  const std::string programExe = binDir + "/terva-rfid", bareExe = binDir + "/terva-bench-bare";
+  const std::vector<std::string> programArgs{"--settings", dir.filePath("settings.ini").toStdString()};
+  const int kPairs = 21;
+  std::vector<double> programStart, bareStart, programRss, bareRss;
+  try {
+    runChild(programExe, programArgs);  // warm the page cache
+    runChild(bareExe, {});
+    for (int i = 0; i < kPairs; ++i) {
+      const ChildRun a = runChild(programExe, programArgs);
+      const ChildRun b = runChild(bareExe, {});
+      programStart.push_back(a.wallMs);
+      bareStart.push_back(b.wallMs);
+      programRss.push_back(static_cast<double>(a.maxRssKiB));
+      bareRss.push_back(static_cast<double>(b.maxRssKiB));
+    }
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "start-up: %s\n", e.what());
+    return 1;
+  }
 
   const double rttMedian = percentile(rtt, 0.5), rttFloor = percentile(floorRtt, 0.5);
   const double idMedian = percentile(idLatency, 0.5), idP99 = percentile(idLatency, 0.99);
@@ -193,7 +408,24 @@ int main(int argc, char** argv) {
               rttMedian / rttFloor);
   std::printf("%-44s %12.1f %12.1f %8.2f\n", "identifier to Label32, median us", idMedian, idFloor, idMedian / idFloor);
   std::printf("%-44s %12.1f %12.1f %8.2f\n", "identifier to Label32, p99 us", idP99, idFloorP99, idP99 / idFloorP99);
+  const double burstMedian = percentile(burstMs, 0.5), burstFloor = percentile(burstFloorMs, 0.5);
+  const double templMedian = percentile(templateMs, 0.5), templFloor = percentile(templateFloorMs, 0.5);
+  const double closeMedian = percentile(closeMs, 0.5);
+  const double progStartMedian = percentile(programStart, 0.5), bareStartMedian = percentile(bareStart, 0.5);
+  const double progRssMedian = percentile(programRss, 0.5), bareRssMedian = percentile(bareRss, 0.5);
   std::printf("%-44s %12.3f %12s %8s\n", "idle CPU while connected, % of one core", idleCpu, "-", "-");
+  std::printf("%-44s %12.3f %12.3f %8.2f\n", "4 KiB burst (315 ids) to last shown, ms", burstMedian, burstFloor,
+              burstMedian / burstFloor);
+  std::printf("%-44s %12.3f %12.3f %8.2f\n", "32 Ki-char template rendered, median ms", templMedian, templFloor,
+              templMedian / templFloor);
+  std::printf("%-44s %12.3f %12s %8s\n", "close to settings written, median ms", closeMedian, "-", "-");
+  std::printf("%-44s %12.1f %12.1f %8.2f\n", "start-up to first show and exit, median ms", progStartMedian,
+              bareStartMedian, progStartMedian / bareStartMedian);
+  std::printf("%-44s %12.0f %12.0f %8.2f\n", "peak memory (max RSS), median KiB", progRssMedian, bareRssMedian,
+              progRssMedian / bareRssMedian);
+  std::printf("(floors: the burst through classifyReceiveEvent alone, a copy of the template, a bare window; "
+              "receive events per burst at most %d)\n",
+              burstEventsMax);
   std::printf("\n");
   std::printf("rtt_median_us = %.1f\n", rttMedian);
   std::printf("rtt_floor_median_us = %.1f\n", rttFloor);
@@ -204,5 +436,16 @@ int main(int argc, char** argv) {
   std::printf("identifier_floor_p99_us = %.1f\n", idFloorP99);
   std::printf("identifier_median_ratio = %.2f\n", idMedian / idFloor);
   std::printf("idle_cpu_percent = %.3f\n", idleCpu);
+  std::printf("burst_4k_ms = %.3f\n", burstMedian);
+  std::printf("burst_4k_floor_ms = %.3f\n", burstFloor);
+  std::printf("template_32k_ms = %.3f\n", templMedian);
+  std::printf("template_32k_floor_ms = %.4f\n", templFloor);
+  std::printf("close_ms = %.3f\n", closeMedian);
+  std::printf("startup_ms = %.1f\n", progStartMedian);
+  std::printf("startup_bare_ms = %.1f\n", bareStartMedian);
+  std::printf("startup_ratio = %.2f\n", progStartMedian / bareStartMedian);
+  std::printf("peak_memory_kib = %.0f\n", progRssMedian);
+  std::printf("peak_memory_bare_kib = %.0f\n", bareRssMedian);
+  std::printf("peak_memory_ratio = %.2f\n", progRssMedian / bareRssMedian);
   return 0;
 }

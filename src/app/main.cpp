@@ -2,6 +2,7 @@
 // program's parts, show the main window.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QTimer>
 
 #include "app/settings_location.h"
 #include "app/shell_settings.h"
@@ -57,5 +58,7 @@ int main(int argc, char** argv) {
   files.setParent(&program.window());
   colours.setParent(&program.window());
   program.window().show();
+  // For start-up measurements: quit as soon as the first show has run.
+  if (qgetenv("TERVA_QUIT_AFTER_SHOW") == "1") QTimer::singleShot(0, &app, &QCoreApplication::quit);
   return QApplication::exec();
 }
