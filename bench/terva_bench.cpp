@@ -8,7 +8,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -127,10 +126,14 @@ std::string bigTemplate() {
 struct ChildRun {
   double wallMs = 0;
   long maxRssKiB = 0;
+  int status = 0;
 };
 
 // Starts the executable with its output thrown away and waits for its end.
-ChildRun runChild(const std::string& exe, const std::vector<std::string>& args) {
+// Linux keeps a process's peak RSS across exec, counting the memory of the
+// process that exec'd: the launcher below, small and forked before anything
+// else, does the starting, so the figure is the child's own.
+ChildRun runChildHere(const std::vector<std::string>& args) {
   std::vector<std::string> env;
   for (char** e = environ; *e != nullptr; ++e) {
     const std::string v(*e);
@@ -142,33 +145,98 @@ ChildRun runChild(const std::string& exe, const std::vector<std::string>& args) 
   std::vector<char*> envp;
   for (auto& v : env) envp.push_back(v.data());
   envp.push_back(nullptr);
-  std::vector<std::string> argStore{exe};
-  argStore.insert(argStore.end(), args.begin(), args.end());
+  std::vector<std::string> argStore(args);
   std::vector<char*> argv;
   for (auto& a : argStore) argv.push_back(a.data());
   argv.push_back(nullptr);
 
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = 0;
-  const auto t0 = Clock::now();
-  const int rc = posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) throw std::runtime_error("cannot start " + exe);
-  int status = 0;
-  rusage usage{};
-  if (::wait4(pid, &status, 0, &usage) != pid) throw std::runtime_error("wait4 failed for " + exe);
   ChildRun run;
+  const auto t0 = Clock::now();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, 1);
+    ::dup2(null, 2);
+    ::execve(argv[0], argv.data(), envp.data());
+    ::_exit(127);
+  }
+  if (pid < 0) {
+    run.status = -1;
+    return run;
+  }
+  rusage usage{};
+  if (::wait4(pid, &run.status, 0, &usage) != pid) run.status = -1;
   run.wallMs = millis(Clock::now() - t0);
   run.maxRssKiB = usage.ru_maxrss;
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) throw std::runtime_error(exe + " did not exit cleanly");
   return run;
 }
+
+// The launcher: a child process reading one request a line (arguments split by
+// tabs) and answering "wall-ms max-rss-KiB status" a line.
+class Launcher {
+ public:
+  void start() {
+    int toChild[2], fromChild[2];
+    if (::pipe2(toChild, O_CLOEXEC) != 0 || ::pipe2(fromChild, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    pid_ = ::fork();
+    if (pid_ < 0) throw std::runtime_error("fork failed");
+    if (pid_ == 0) {
+      ::close(toChild[1]);
+      ::close(fromChild[0]);
+      FILE* in = ::fdopen(toChild[0], "r");
+      FILE* out = ::fdopen(fromChild[1], "w");
+      char line[4096];
+      while (std::fgets(line, sizeof line, in) != nullptr) {
+        std::vector<std::string> args(1);
+        for (const char* c = line; *c != '\0' && *c != '\n'; ++c) {
+          if (*c == '\t') {
+            args.emplace_back();
+          } else {
+            args.back() += *c;
+          }
+        }
+        const ChildRun r = runChildHere(args);
+        std::fprintf(out, "%.3f %ld %d\n", r.wallMs, r.maxRssKiB, r.status);
+        std::fflush(out);
+      }
+      ::_exit(0);
+    }
+    ::close(toChild[0]);
+    ::close(fromChild[1]);
+    to_ = ::fdopen(toChild[1], "w");
+    from_ = ::fdopen(fromChild[0], "r");
+  }
+
+  ChildRun run(const std::vector<std::string>& args) {
+    std::string line;
+    for (const auto& a : args) line += (line.empty() ? "" : "\t") + a;
+    std::fprintf(to_, "%s\n", line.c_str());
+    std::fflush(to_);
+    ChildRun r;
+    if (std::fscanf(from_, "%lf %ld %d", &r.wallMs, &r.maxRssKiB, &r.status) != 3) {
+      throw std::runtime_error("the launcher did not answer");
+    }
+    if (!WIFEXITED(r.status) || WEXITSTATUS(r.status) != 0) throw std::runtime_error(args[0] + " did not exit cleanly");
+    return r;
+  }
+
+  ~Launcher() {
+    if (to_ != nullptr) std::fclose(to_);
+    if (from_ != nullptr) std::fclose(from_);
+    if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
+  }
+
+ private:
+  pid_t pid_ = -1;
+  FILE* to_ = nullptr;
+  FILE* from_ = nullptr;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  Launcher launcher;
+  launcher.start();
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   const int exchanges = 300;
@@ -274,13 +342,14 @@ int main(int argc, char** argv) {
     Clock::time_point lastShownAt;
     const QString lastText = QString::fromStdString(terva::ident::renderDecimal("FFFFFF"));
     bool lastSeen = false;
-    auto c1 = QObject::connect(&program.readingPage(), &terva::ident::ReadingPage::identifierShown,
+    QObject listener;  // its end takes the connections below with it
+    QObject::connect(&program.readingPage(), &terva::ident::ReadingPage::identifierShown, &listener,
                                [&](const QString& text) {
                                  lastShownAt = Clock::now();
                                  ++shownInBurst;
                                  if (text == lastText) lastSeen = true;
                                });
-    auto c2 = QObject::connect(&program.session(), &terva::ReaderSession::bytesReceived, [&] { ++events; });
+    QObject::connect(&program.session(), &terva::ReaderSession::bytesReceived, &listener, [&] { ++events; });
     for (int i = -3; i < kBursts; ++i) {
       shownInBurst = 0;
       events = 0;
@@ -302,8 +371,6 @@ int main(int argc, char** argv) {
       }
       runEventLoopFor(20ms);  // let the repaint of the label happen between bursts
     }
-    QObject::disconnect(c1);
-    QObject::disconnect(c2);
   }
   std::vector<double> burstFloorMs;
   for (int i = -20; i < 400; ++i) {
@@ -380,15 +447,16 @@ int main(int argc, char** argv) {
   // closes above wrote.
   const std::string binDir = QCoreApplication::applicationDirPath().toStdString();
   const std::string programExe = binDir + "/terva-rfid", bareExe = binDir + "/terva-bench-bare";
-  const std::vector<std::string> programArgs{"--settings", dir.filePath("settings.ini").toStdString()};
+  const std::vector<std::string> programArgs{programExe, "--settings", dir.filePath("settings.ini").toStdString()};
+  const std::vector<std::string> bareArgs{bareExe};
   const int kPairs = 21;
   std::vector<double> programStart, bareStart, programRss, bareRss;
   try {
-    runChild(programExe, programArgs);  // warm the page cache
-    runChild(bareExe, {});
+    launcher.run(programArgs);  // warm the page cache
+    launcher.run(bareArgs);
     for (int i = 0; i < kPairs; ++i) {
-      const ChildRun a = runChild(programExe, programArgs);
-      const ChildRun b = runChild(bareExe, {});
+      const ChildRun a = launcher.run(programArgs);
+      const ChildRun b = launcher.run(bareArgs);
       programStart.push_back(a.wallMs);
       bareStart.push_back(b.wallMs);
       programRss.push_back(static_cast<double>(a.maxRssKiB));
