@@ -422,7 +422,7 @@ int main(int argc, char** argv) {
     form.close();
     closeMs.push_back(millis(Clock::now() - t0));
   }
-  for (int i = 0; i < 9; ++i) {
+  for (int i = 0; i < 10; ++i) {
     terva::app::ProgramServices cs;
     cs.clock = &clock;
     cs.prompts = &prompts;
@@ -436,6 +436,9 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "could not connect to the simulated reader for the close\n");
       return 1;
     }
+    // A changed option, so that every close writes the file (the last one
+    // leaves it as the first program found it).
+    p.readingPage().setDelivery({i % 2 == 0, false, false});
     const auto t0 = Clock::now();
     p.window().close();
     closeMs.push_back(millis(Clock::now() - t0));

@@ -292,9 +292,63 @@ class Keymap {
 
 class X11KeystrokeOutput final : public KeystrokeOutput {
  public:
+  // The display connection, the extension checks and the worker wait for the
+  // first question or request: starting the program needs none of them.
   X11KeystrokeOutput() {
     // The worker talks to the server while the GUI thread uses Xlib too.
     XInitThreads();
+  }
+
+  ~X11KeystrokeOutput() override {
+    if (!opened_ || display_ == nullptr) return;
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+      queue_.clear();
+    }
+    wake_.notify_all();
+    worker_.join();
+    unregisterOwnDisplay(display_);
+    XCloseDisplay(display_);
+  }
+
+  bool available() const override {
+    open();
+    return display_ != nullptr;
+  }
+  std::string unavailableReason() const override {
+    open();
+    return reason_;
+  }
+
+  void type(const std::u32string& text, bool enter) override {
+    open();
+    if (display_ == nullptr) return;
+    {
+      std::lock_guard lock(mutex_);
+      if (stopping_) return;
+      queue_.push_back({text, enter});
+    }
+    wake_.notify_all();
+  }
+
+  void flush() override {
+    if (!opened_ || display_ == nullptr) return;  // nothing was ever requested
+    std::unique_lock lock(mutex_);
+    idle_.wait(lock, [this] { return stopping_ || (queue_.empty() && !busy_); });
+  }
+
+ private:
+  struct Request {
+    std::u32string text;
+    bool enter = false;
+  };
+
+  // Opens the display and checks for XTest and XKB once; starts the worker
+  // when both are there. Called from the thread that makes the requests.
+  void open() const {
+    if (opened_) return;
+    opened_ = true;
     display_ = XOpenDisplay(nullptr);
     if (display_ == nullptr) {
       reason_ = kNoDisplayReason;
@@ -317,46 +371,9 @@ class X11KeystrokeOutput final : public KeystrokeOutput {
       return;
     }
     registerOwnDisplay(display_);
-    worker_ = std::thread([this] { run(); });
+    auto* self = const_cast<X11KeystrokeOutput*>(this);
+    worker_ = std::thread([self] { self->run(); });
   }
-
-  ~X11KeystrokeOutput() override {
-    if (display_ == nullptr) return;
-    {
-      std::lock_guard lock(mutex_);
-      stopping_ = true;
-      queue_.clear();
-    }
-    wake_.notify_all();
-    worker_.join();
-    unregisterOwnDisplay(display_);
-    XCloseDisplay(display_);
-  }
-
-  bool available() const override { return display_ != nullptr; }
-  std::string unavailableReason() const override { return reason_; }
-
-  void type(const std::u32string& text, bool enter) override {
-    if (display_ == nullptr) return;
-    {
-      std::lock_guard lock(mutex_);
-      if (stopping_) return;
-      queue_.push_back({text, enter});
-    }
-    wake_.notify_all();
-  }
-
-  void flush() override {
-    if (display_ == nullptr) return;
-    std::unique_lock lock(mutex_);
-    idle_.wait(lock, [this] { return stopping_ || (queue_.empty() && !busy_); });
-  }
-
- private:
-  struct Request {
-    std::u32string text;
-    bool enter = false;
-  };
 
   void run() {
     std::unique_lock lock(mutex_);
@@ -498,15 +515,16 @@ class X11KeystrokeOutput final : public KeystrokeOutput {
     XSync(display_, False);
   }
 
-  Display* display_ = nullptr;
-  std::string reason_;
+  mutable bool opened_ = false;
+  mutable Display* display_ = nullptr;
+  mutable std::string reason_;
   std::mutex mutex_;
   std::condition_variable wake_;  // the worker: a request came, or stop
   std::condition_variable idle_;  // flush(): the queue ran dry
   std::deque<Request> queue_;
   bool busy_ = false;
   bool stopping_ = false;
-  std::thread worker_;
+  mutable std::thread worker_;
 };
 
 }  // namespace
