@@ -8,6 +8,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -25,7 +27,13 @@
 #include "ident/ui/reading_page.h"
 #include "protocol/qt_clock.h"
 #include "ident/keyboard.h"
+#include "ident/render.h"
+#include "protocol/dispatch.h"
+#include "protocol/hextext.h"
+#include "protocol/session.h"
 #include "sim/pty_reader.h"
+
+extern char** environ;
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
@@ -82,9 +90,153 @@ double processCpuSeconds() {
   return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
 }
 
+
+double millis(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+// One receive event's worth of identifier messages: 315 distinct "UID: ...\r\n"
+// messages, 4095 bytes, the last one "UID: FFFFFF\r\n".
+std::string identifierBurst(int& messages) {
+  std::string bytes;
+  messages = 0;
+  char line[32];
+  while (bytes.size() + 13 <= 4096) {
+    const unsigned id = bytes.size() + 26 > 4096 ? 0xFFFFFFu : 0x100000u + static_cast<unsigned>(messages);
+    std::snprintf(line, sizeof line, "UID: %06X\r\n", id);
+    bytes += line;
+    ++messages;
+  }
+  return bytes;
+}
+
+// A template of 32 Ki characters whose conversions all differ from each other,
+// with byte and nibble references between them.
+std::string bigTemplate() {
+  std::string t;
+  char piece[40];
+  for (unsigned i = 0; t.size() < 32 * 1024; ++i) {
+    std::snprintf(piece, sizeof piece, "dec%u(%X) b%u n%u%u;", i % 10, 0x10000u + i, 1 + i % 8, 1 + i % 8, 1 + i % 2);
+    t += piece;
+  }
+  t.resize(32 * 1024);
+  // The cut may leave a conversion open: end the text with a closed one.
+  t.replace(t.size() - 8, 8, "dec(FF);");
+  return t;
+}
+
+struct ChildRun {
+  double wallMs = 0;
+  long maxRssKiB = 0;
+  int status = 0;
+};
+
+// Starts the executable with its output thrown away and waits for its end.
+// Linux keeps a process's peak RSS across exec, counting the memory of the
+// process that exec'd: the launcher below, small and forked before anything
+// else, does the starting, so the figure is the child's own.
+ChildRun runChildHere(const std::vector<std::string>& args) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string v(*e);
+    if (v.rfind("QT_QPA_PLATFORM=", 0) == 0 || v.rfind("TERVA_QUIT_AFTER_SHOW=", 0) == 0) continue;
+    env.push_back(v);
+  }
+  env.emplace_back("QT_QPA_PLATFORM=offscreen");
+  env.emplace_back("TERVA_QUIT_AFTER_SHOW=1");
+  std::vector<char*> envp;
+  for (auto& v : env) envp.push_back(v.data());
+  envp.push_back(nullptr);
+  std::vector<std::string> argStore(args);
+  std::vector<char*> argv;
+  for (auto& a : argStore) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  ChildRun run;
+  const auto t0 = Clock::now();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, 1);
+    ::dup2(null, 2);
+    ::execve(argv[0], argv.data(), envp.data());
+    ::_exit(127);
+  }
+  if (pid < 0) {
+    run.status = -1;
+    return run;
+  }
+  rusage usage{};
+  if (::wait4(pid, &run.status, 0, &usage) != pid) run.status = -1;
+  run.wallMs = millis(Clock::now() - t0);
+  run.maxRssKiB = usage.ru_maxrss;
+  return run;
+}
+
+// The launcher: a child process reading one request a line (arguments split by
+// tabs) and answering "wall-ms max-rss-KiB status" a line.
+class Launcher {
+ public:
+  void start() {
+    int toChild[2], fromChild[2];
+    if (::pipe2(toChild, O_CLOEXEC) != 0 || ::pipe2(fromChild, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    pid_ = ::fork();
+    if (pid_ < 0) throw std::runtime_error("fork failed");
+    if (pid_ == 0) {
+      ::close(toChild[1]);
+      ::close(fromChild[0]);
+      FILE* in = ::fdopen(toChild[0], "r");
+      FILE* out = ::fdopen(fromChild[1], "w");
+      char line[4096];
+      while (std::fgets(line, sizeof line, in) != nullptr) {
+        std::vector<std::string> args(1);
+        for (const char* c = line; *c != '\0' && *c != '\n'; ++c) {
+          if (*c == '\t') {
+            args.emplace_back();
+          } else {
+            args.back() += *c;
+          }
+        }
+        const ChildRun r = runChildHere(args);
+        std::fprintf(out, "%.3f %ld %d\n", r.wallMs, r.maxRssKiB, r.status);
+        std::fflush(out);
+      }
+      ::_exit(0);
+    }
+    ::close(toChild[0]);
+    ::close(fromChild[1]);
+    to_ = ::fdopen(toChild[1], "w");
+    from_ = ::fdopen(fromChild[0], "r");
+  }
+
+  ChildRun run(const std::vector<std::string>& args) {
+    std::string line;
+    for (const auto& a : args) line += (line.empty() ? "" : "\t") + a;
+    std::fprintf(to_, "%s\n", line.c_str());
+    std::fflush(to_);
+    ChildRun r;
+    if (std::fscanf(from_, "%lf %ld %d", &r.wallMs, &r.maxRssKiB, &r.status) != 3) {
+      throw std::runtime_error("the launcher did not answer");
+    }
+    if (!WIFEXITED(r.status) || WEXITSTATUS(r.status) != 0) throw std::runtime_error(args[0] + " did not exit cleanly");
+    return r;
+  }
+
+  ~Launcher() {
+    if (to_ != nullptr) std::fclose(to_);
+    if (from_ != nullptr) std::fclose(from_);
+    if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
+  }
+
+ private:
+  pid_t pid_ = -1;
+  FILE* to_ = nullptr;
+  FILE* from_ = nullptr;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  Launcher launcher;
+  launcher.start();
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   const int exchanges = 300;
@@ -177,12 +329,149 @@ int main(int argc, char** argv) {
     }
   }
 
+  // A burst: one receive event of 315 identifier messages, from the write on
+  // the reader's side until the last of them is on the label.
+  int burstMessages = 0;
+  const std::string burst = identifierBurst(burstMessages);
+  const int kBursts = 100;
+  std::vector<double> burstMs, burstInProgramMs;
+  int burstEventsMax = 0;
+  {
+    int shownInBurst = 0;
+    int events = 0;
+    Clock::time_point lastShownAt, firstEventAt;
+    const QString lastText = QString::fromStdString(terva::ident::renderDecimal("FFFFFF"));
+    bool lastSeen = false;
+    QObject listener;  // its end takes the connections below with it
+    QObject::connect(&program.readingPage(), &terva::ident::ReadingPage::identifierShown, &listener,
+                               [&](const QString& text) {
+                                 lastShownAt = Clock::now();
+                                 ++shownInBurst;
+                                 if (text == lastText) lastSeen = true;
+                               });
+    QObject::connect(&program.session(), &terva::ReaderSession::bytesReceived, &listener, [&] {
+      if (events++ == 0) firstEventAt = Clock::now();
+    });
+    for (int i = -3; i < kBursts; ++i) {
+      shownInBurst = 0;
+      events = 0;
+      lastSeen = false;
+      const auto t0 = Clock::now();
+      reader.writeRaw(burst);
+      QElapsedTimer guard;
+      guard.start();
+      while (!(lastSeen && shownInBurst >= burstMessages) && guard.elapsed() < 3000) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+      }
+      if (!lastSeen) {
+        std::fprintf(stderr, "burst %d: the last identifier was not shown (%d shown)\n", i, shownInBurst);
+        return 1;
+      }
+      if (i >= 0) {
+        burstMs.push_back(millis(lastShownAt - t0));
+        burstInProgramMs.push_back(millis(lastShownAt - firstEventAt));
+        burstEventsMax = std::max(burstEventsMax, events);
+      }
+      runEventLoopFor(20ms);  // let the repaint of the label happen between bursts
+    }
+  }
+  std::vector<double> burstFloorMs;
+  for (int i = -20; i < 400; ++i) {
+    const auto t0 = Clock::now();
+    const terva::RxEvent ev = terva::classifyReceiveEvent(burst, terva::bytesToHex(burst));
+    if (i >= 0) burstFloorMs.push_back(millis(Clock::now() - t0));
+    if (ev.identifiers.size() != static_cast<std::size_t>(burstMessages)) {
+      std::fprintf(stderr, "the burst classifies as %zu identifiers\n", ev.identifiers.size());
+      return 1;
+    }
+  }
+
+  // A 32 Ki-character template with distinct conversions, beside copying it.
+  const std::string tmpl = bigTemplate();
+  std::vector<double> templateMs, templateFloorMs;
+  {
+    const auto start = Clock::now();
+    for (int i = 0; i < 30 && (i < 3 || Clock::now() - start < 5s); ++i) {
+      const auto t0 = Clock::now();
+      const std::string out = terva::ident::cstuid("1A2B3C4D5E6F7081", tmpl);
+      templateMs.push_back(millis(Clock::now() - t0));
+      if (out == terva::ident::kTemplateError) {
+        std::fprintf(stderr, "the big template renders as an error\n");
+        return 1;
+      }
+    }
+    volatile std::size_t sink = 0;
+    for (int i = -20; i < 400; ++i) {
+      const auto t0 = Clock::now();
+      const std::string copy(tmpl);
+      sink = sink + copy.size();
+      if (i >= 0) templateFloorMs.push_back(millis(Clock::now() - t0));
+    }
+  }
+
   // Idle: connected, nothing happening, for 10 s.
   const double cpu0 = processCpuSeconds();
   const auto wall0 = Clock::now();
   runEventLoopFor(10s);
   const double idleCpu = (processCpuSeconds() - cpu0) / std::chrono::duration<double>(Clock::now() - wall0).count() * 100.0;
-  form.close();
+  // Close: from the window's close to the settings file written, on the
+  // connected program; then a few more programs made only to be closed.
+  std::vector<double> closeMs;
+  {
+    const auto t0 = Clock::now();
+    form.close();
+    closeMs.push_back(millis(Clock::now() - t0));
+  }
+  for (int i = 0; i < 10; ++i) {
+    terva::app::ProgramServices cs;
+    cs.clock = &clock;
+    cs.prompts = &prompts;
+    cs.settingsFile = dir.filePath("settings.ini").toStdString();
+    cs.commandLinePort = reader.slavePath();
+    terva::app::Program p(std::move(cs));
+    p.window().show();
+    QCoreApplication::processEvents();
+    p.connection().Connect();
+    if (!p.session().connected()) {
+      std::fprintf(stderr, "could not connect to the simulated reader for the close\n");
+      return 1;
+    }
+    // A changed option, so that every close writes the file (the last one
+    // leaves it as the first program found it).
+    p.readingPage().setDelivery({i % 2 == 0, false, false});
+    const auto t0 = Clock::now();
+    p.window().close();
+    closeMs.push_back(millis(Clock::now() - t0));
+    if (p.session().connected()) {
+      std::fprintf(stderr, "the close left the port open\n");
+      return 1;
+    }
+  }
+
+  // Start-up: the program and a bare window with three tabs, each quitting once
+  // its window is shown, alternating. The program reads the settings file the
+  // closes above wrote.
+  const std::string binDir = QCoreApplication::applicationDirPath().toStdString();
+  const std::string programExe = binDir + "/terva-rfid", bareExe = binDir + "/terva-bench-bare";
+  const std::vector<std::string> programArgs{programExe, "--settings", dir.filePath("settings.ini").toStdString()};
+  const std::vector<std::string> bareArgs{bareExe};
+  const int kPairs = 21;
+  std::vector<double> programStart, bareStart, programRss, bareRss;
+  try {
+    launcher.run(programArgs);  // warm the page cache
+    launcher.run(bareArgs);
+    for (int i = 0; i < kPairs; ++i) {
+      const ChildRun a = launcher.run(programArgs);
+      const ChildRun b = launcher.run(bareArgs);
+      programStart.push_back(a.wallMs);
+      bareStart.push_back(b.wallMs);
+      programRss.push_back(static_cast<double>(a.maxRssKiB));
+      bareRss.push_back(static_cast<double>(b.maxRssKiB));
+    }
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "start-up: %s\n", e.what());
+    return 1;
+  }
 
   const double rttMedian = percentile(rtt, 0.5), rttFloor = percentile(floorRtt, 0.5);
   const double idMedian = percentile(idLatency, 0.5), idP99 = percentile(idLatency, 0.99);
@@ -193,7 +482,27 @@ int main(int argc, char** argv) {
               rttMedian / rttFloor);
   std::printf("%-44s %12.1f %12.1f %8.2f\n", "identifier to Label32, median us", idMedian, idFloor, idMedian / idFloor);
   std::printf("%-44s %12.1f %12.1f %8.2f\n", "identifier to Label32, p99 us", idP99, idFloorP99, idP99 / idFloorP99);
+  const double burstMedian = percentile(burstMs, 0.5), burstFloor = percentile(burstFloorMs, 0.5);
+  const double burstInProgram = percentile(burstInProgramMs, 0.5);
+  const double templMedian = percentile(templateMs, 0.5), templFloor = percentile(templateFloorMs, 0.5);
+  const double closeMedian = percentile(closeMs, 0.5);
+  const double progStartMedian = percentile(programStart, 0.5), bareStartMedian = percentile(bareStart, 0.5);
+  const double progRssMedian = percentile(programRss, 0.5), bareRssMedian = percentile(bareRss, 0.5);
   std::printf("%-44s %12.3f %12s %8s\n", "idle CPU while connected, % of one core", idleCpu, "-", "-");
+  std::printf("%-44s %12.3f %12.3f %8.2f\n", "4 KiB burst (315 ids) to last shown, ms", burstMedian, burstFloor,
+              burstMedian / burstFloor);
+  std::printf("%-44s %12.3f %12.3f %8.2f\n", "  of which first receive event to last shown", burstInProgram,
+              burstFloor, burstInProgram / burstFloor);
+  std::printf("%-44s %12.3f %12.3f %8.2f\n", "32 Ki-char template rendered, median ms", templMedian, templFloor,
+              templMedian / templFloor);
+  std::printf("%-44s %12.3f %12s %8s\n", "close to settings written, median ms", closeMedian, "-", "-");
+  std::printf("%-44s %12.1f %12.1f %8.2f\n", "start-up to first show and exit, median ms", progStartMedian,
+              bareStartMedian, progStartMedian / bareStartMedian);
+  std::printf("%-44s %12.0f %12.0f %8.2f\n", "peak memory (max RSS), median KiB", progRssMedian, bareRssMedian,
+              progRssMedian / bareRssMedian);
+  std::printf("(floors: the burst through classifyReceiveEvent alone, a copy of the template, a bare window; "
+              "receive events per burst at most %d)\n",
+              burstEventsMax);
   std::printf("\n");
   std::printf("rtt_median_us = %.1f\n", rttMedian);
   std::printf("rtt_floor_median_us = %.1f\n", rttFloor);
@@ -204,5 +513,17 @@ int main(int argc, char** argv) {
   std::printf("identifier_floor_p99_us = %.1f\n", idFloorP99);
   std::printf("identifier_median_ratio = %.2f\n", idMedian / idFloor);
   std::printf("idle_cpu_percent = %.3f\n", idleCpu);
+  std::printf("burst_4k_ms = %.3f\n", burstMedian);
+  std::printf("burst_4k_floor_ms = %.3f\n", burstFloor);
+  std::printf("burst_4k_in_program_ms = %.3f\n", burstInProgram);
+  std::printf("template_32k_ms = %.3f\n", templMedian);
+  std::printf("template_32k_floor_ms = %.4f\n", templFloor);
+  std::printf("close_ms = %.3f\n", closeMedian);
+  std::printf("startup_ms = %.1f\n", progStartMedian);
+  std::printf("startup_bare_ms = %.1f\n", bareStartMedian);
+  std::printf("startup_ratio = %.2f\n", progStartMedian / bareStartMedian);
+  std::printf("peak_memory_kib = %.0f\n", progRssMedian);
+  std::printf("peak_memory_bare_kib = %.0f\n", bareRssMedian);
+  std::printf("peak_memory_ratio = %.2f\n", progRssMedian / bareRssMedian);
   return 0;
 }

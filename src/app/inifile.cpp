@@ -386,7 +386,11 @@ void IniFile::writeMany(const std::vector<IniEntry>& entries) {
       throw std::invalid_argument("settings key " + e.key + " could not be read back");
     }
   }
-  replaceFile(target, serialize(d), mode, exists ? &text : nullptr);
+  std::string result = serialize(d);
+  // A file that already holds these bytes is left alone: no replace, no flush
+  // to disk (the usual close, with nothing changed since the start).
+  if (exists && result == text) return;
+  replaceFile(target, result, mode, exists ? &text : nullptr);
 }
 
 }  // namespace terva::app

@@ -49,7 +49,8 @@ class IniFile {
   // The same as write() for each entry in turn, but the file is read once and
   // replaced once: the result is byte for byte what the single writes would
   // give. Every entry is checked first; on any error nothing is changed.
-  // An empty list leaves the file alone.
+  // An empty list, or one that changes no byte of the file, leaves the file
+  // alone (it is not replaced).
   void writeMany(const std::vector<IniEntry>& entries);
 
  private:

@@ -274,6 +274,22 @@ TEST_F(IniFileTest, WriteManyChangesNothingWhenAnyEntryIsRefused) {
   EXPECT_EQ(get(file), before);
 }
 
+TEST_F(IniFileTest, WriteThatChangesNoByteLeavesTheFileInPlace) {
+  const std::string before = "[kelvor]\r\nviewmode=2\r\nport=COM3\r\n";
+  put(file, before);
+  struct stat st {};
+  ASSERT_EQ(::stat(file.c_str(), &st), 0);
+  const ino_t inode = st.st_ino;
+  IniFile(file).writeMany({{"KELVOR", "viewmode", "2"}, {"kelvor", "port", "COM3"}});
+  ASSERT_EQ(::stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_ino, inode);  // not replaced
+  EXPECT_EQ(get(file), before);
+  EXPECT_EQ(entries(), std::vector<std::string>{"settings.ini"});
+  // One changed value does replace it.
+  IniFile(file).writeMany({{"kelvor", "viewmode", "2"}, {"kelvor", "port", "COM4"}});
+  EXPECT_EQ(get(file), "[kelvor]\r\nviewmode=2\r\nport=COM4\r\n");
+}
+
 TEST_F(IniFileTest, RefusesWhatCannotBeStoredAndChangesNothing) {
   const std::string before = "[kelvor]\r\ntemplate=keep me\r\n";
   put(file, before);
