@@ -16,7 +16,8 @@ TrayIconBinding::TrayIconBinding(QMainWindow& window, std::function<bool()> avai
   N1->setObjectName("N1");
   N2 = PopupMenu1->addAction(QString::fromUtf8("Закрыть"));
   N2->setObjectName("N2");
-  TrayIcon1 = new QSystemTrayIcon(programIcon(), this);
+  // The window's icon, loaded once for both.
+  TrayIcon1 = new QSystemTrayIcon(window.windowIcon().isNull() ? programIcon() : window.windowIcon(), this);
   TrayIcon1->setObjectName("TrayIcon1");
   TrayIcon1->setToolTip(QString::fromUtf8(kApplicationTitle));
   TrayIcon1->setContextMenu(PopupMenu1.get());

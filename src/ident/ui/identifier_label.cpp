@@ -3,6 +3,8 @@
 #include <QEvent>
 #include <QFontMetrics>
 
+#include <algorithm>
+
 namespace terva::app {
 
 IdentifierLabel::IdentifierLabel(QWidget* parent) : QLabel(parent) {
@@ -34,30 +36,73 @@ void IdentifierLabel::resizeEvent(QResizeEvent* event) {
 
 void IdentifierLabel::changeEvent(QEvent* event) {
   QLabel::changeEvent(event);
-  if (event->type() == QEvent::FontChange && !fitting_) fit();
+  if (event->type() == QEvent::FontChange && !fitting_) {
+    asciiAdvance_.clear();  // another font: widths measured afresh
+    fit();
+  }
 }
 
 void IdentifierLabel::fit() {
   if (fitting_) return;
   fitting_ = true;
   const int width = contentsRect().width() - 2 * margin() - 2;
-  QFont f = font();
-  int size = kBasePointSize;
-  f.setPointSize(size);
+  if (width <= 0) {
+    // Not laid out yet: the first resize fits the text.
+    setText(full_);
+    fitting_ = false;
+    return;
+  }
   // Plain text: line breaks and tabs would show as boxes or nothing; show blanks.
   QString shown = full_;
   for (QChar& c : shown) {
     if (c.unicode() < 0x20) c = QLatin1Char(' ');
   }
-  while (size > kMinPointSize && QFontMetrics(f).horizontalAdvance(shown) > width) {
-    f.setPointSize(--size);
+  // Cards come in bursts: measure each text once at the large size and step
+  // down only when it does not fit; touch the font and tooltip only on change.
+  QFont f = font();
+  int size = kBasePointSize;
+  f.setPointSize(size);
+  if (asciiAdvance_.empty()) asciiAdvance_.assign(128, -1);
+  // Most identifiers are short ASCII: the sum of the characters' own widths,
+  // with a little room for kerning, shows they fit without shaping the text.
+  int advance = 0;
+  for (const QChar c : shown) {
+    if (c.unicode() >= 128) {
+      advance = -1;
+      break;
+    }
+    int& w = asciiAdvance_[c.unicode()];
+    if (w < 0) w = QFontMetrics(f).horizontalAdvance(c);
+    advance += w;
   }
-  const QFontMetrics metrics(f);
-  const bool elided = metrics.horizontalAdvance(shown) > width;
-  if (elided) shown = metrics.elidedText(shown, Qt::ElideMiddle, width);
-  setFont(f);
+  if (advance < 0 || advance > width - 8) advance = QFontMetrics(f).horizontalAdvance(shown);
+  if (advance > width && width > 0) {
+    // Widths scale nearly with the point size: start from the estimate, then check.
+    size = std::clamp(static_cast<int>(static_cast<long long>(kBasePointSize) * width / advance), kMinPointSize,
+                      kBasePointSize);
+    f.setPointSize(size);
+    advance = QFontMetrics(f).horizontalAdvance(shown);
+    while (size > kMinPointSize && advance > width) {
+      f.setPointSize(--size);
+      advance = QFontMetrics(f).horizontalAdvance(shown);
+    }
+    // The largest size that fits: one step up when the estimate was low.
+    while (size < kBasePointSize && advance <= width) {
+      QFont larger = f;
+      larger.setPointSize(size + 1);
+      const int a = QFontMetrics(larger).horizontalAdvance(shown);
+      if (a > width) break;
+      f = larger;
+      ++size;
+      advance = a;
+    }
+  }
+  const bool elided = advance > width;
+  if (elided) shown = QFontMetrics(f).elidedText(shown, Qt::ElideMiddle, width);
+  if (font().pointSize() != size) setFont(f);
   setText(shown);
-  setToolTip(elided ? full_ : QString());
+  const QString tip = elided ? full_ : QString();
+  if (toolTip() != tip) setToolTip(tip);
   fitting_ = false;
 }
 

@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QString>
 
+#include <vector>
+
 namespace terva::app {
 
 class IdentifierLabel : public QLabel {
@@ -35,6 +37,7 @@ class IdentifierLabel : public QLabel {
 
   QString full_;
   bool fitting_ = false;
+  std::vector<int> asciiAdvance_;  // widths of the ASCII characters at the large size
 };
 
 }  // namespace terva::app
