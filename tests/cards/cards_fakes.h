@@ -7,6 +7,9 @@
 #include "protocol/exchange.h"
 #include "protocol/hextext.h"
 #include "protocol/operator.h"
+#include "support/manual_clock.h"
+
+#include <gtest/gtest.h>
 
 namespace terva::testing {
 
@@ -28,5 +31,13 @@ class ScriptedPrompts : public Prompts {
 inline Answer reply(std::uint8_t cmd, std::uint8_t ver, std::string body) { return Answer{cmd, ver, std::move(body)}; }
 inline Answer ok(std::uint8_t ver = 1) { return reply(0, ver, "0D0100"); }
 inline Answer refused(unsigned code, std::uint8_t ver = 1) { return reply(0, ver, "0D01" + byteHex(code)); }
+
+// A dialog's logic on a clock the test moves, with scripted prompts.
+struct CardsFixture : ::testing::Test {
+  ManualClock clock;
+  ScriptedPrompts prompts;
+  bool debug = false;
+  void ticks(int n) { clock.advance(std::chrono::milliseconds(100 * n)); }
+};
 
 }  // namespace terva::testing

@@ -19,13 +19,6 @@ using namespace terva::testing;
 
 namespace {
 
-struct CardsFixture : ::testing::Test {
-  ManualClock clock;
-  ScriptedPrompts prompts;
-  bool debug = false;
-  void ticks(int n) { clock.advance(std::chrono::milliseconds(100 * n)); }
-};
-
 struct Form3Test : CardsFixture {
   Form3Logic logic{clock, prompts, [this] { return debug; }};
 };

@@ -20,13 +20,6 @@ using namespace terva::testing;
 
 namespace {
 
-struct CardsFixture : ::testing::Test {
-  ManualClock clock;
-  ScriptedPrompts prompts;
-  bool debug = false;
-  void ticks(int n) { clock.advance(std::chrono::milliseconds(100 * n)); }
-};
-
 struct Form5Test : CardsFixture {
   Form5Logic logic{clock, prompts, [this] { return debug; }};
 };
