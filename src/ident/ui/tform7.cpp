@@ -46,6 +46,8 @@ TForm7::TForm7(QWidget* parent) : QDialog(parent) {
   v->addWidget(label1);
   Edit1 = new QLineEdit;
   Edit1->setObjectName("Edit1");
+  Edit1->setAccessibleName(label1->text());
+  label1->setBuddy(Edit1);
   Edit1->setAlignment(Qt::AlignRight);
   Edit1->installEventFilter(this);
   sampleValidator_ = new SampleValidator(Edit1);
@@ -60,6 +62,7 @@ TForm7::TForm7(QWidget* parent) : QDialog(parent) {
   for (int i = 0; i < 16; ++i) {
     auto* f = new QLineEdit("0");
     f->setObjectName(u8(names[i]));
+    f->setAccessibleName(u8(names[i]));
     f->setReadOnly(true);
     f->setAlignment(Qt::AlignCenter);
     f->setMaximumWidth(28);
@@ -84,20 +87,26 @@ TForm7::TForm7(QWidget* parent) : QDialog(parent) {
   v->addWidget(label3);
   Edit2 = new QLineEdit(u8(ident::TemplateEditorModel::kDefaultTemplate));
   Edit2->setObjectName("Edit2");
+  Edit2->setAccessibleName(label3->text());
+  label3->setBuddy(Edit2);
   Edit2->installEventFilter(this);
   v->addWidget(Edit2);
   Button1 = new QPushButton(u8("Применить шаблон"));
   Button1->setObjectName("Button1");
+  Button1->setAccessibleName(Button1->text());
   v->addWidget(Button1);
   auto* label4 = new QLabel(u8("Результат:"));
   label4->setObjectName("Label4");
   v->addWidget(label4);
   Edit3 = new QLineEdit;
   Edit3->setObjectName("Edit3");
+  Edit3->setAccessibleName(label4->text());
+  label4->setBuddy(Edit3);
   Edit3->setReadOnly(true);
   v->addWidget(Edit3);
   Button2 = new QPushButton(u8("Использовать шаблон"));
   Button2->setObjectName("Button2");
+  Button2->setAccessibleName(Button2->text());
   Button2->setEnabled(false);
   v->addWidget(Button2);
   layout()->setSizeConstraint(QLayout::SetFixedSize);
