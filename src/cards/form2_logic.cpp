@@ -1,6 +1,6 @@
 #include "cards/form2_logic.h"
 
-#include "protocol/hextext.h"
+#include "protocol/commands.h"
 
 namespace terva::cards {
 
@@ -43,7 +43,7 @@ void Form2Logic::chooseCount(int k) {
     close();
   }
   if (running()) {
-    r = sendOne("0201010200" + byteHex(wantcnt_));
+    r = sendOne(commands::writeMasterCards(wantcnt_));
     if (running() && r != 0) {
       showMessage("Ошибка перевода в режим создания мастер-карт: " + std::to_string(r));
       close();
