@@ -1,9 +1,16 @@
 // One running copy per settings file: a second start hands over and exits.
+#include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
 
 #include "app/ui/single_instance.h"
 #include "support/fakes.h"
@@ -38,6 +45,49 @@ TEST(SingleInstance, LeftOverSocketOfACrashedCopyIsTakenOver) {
   EXPECT_TRUE(copy.claim());
   SingleInstance later(name);
   EXPECT_FALSE(later.claim());
+}
+
+TEST(SingleInstance, OnlyTheActivationRequestBringsTheWindowForward) {
+  QTemporaryDir dir;
+  const std::string name = dir.filePath("instance.sock").toStdString();
+  SingleInstance copy(QString::fromStdString(name));
+  int asked = 0;
+  QObject::connect(&copy, &SingleInstance::activationRequested, [&] { ++asked; });
+  ASSERT_TRUE(copy.claim());
+
+  // A caller that stays silent and one that says something else change nothing,
+  // and do not keep a later copy from being heard.
+  const int silent = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path, name.c_str(), name.size());
+  ASSERT_EQ(::connect(silent, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const int other = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_EQ(::connect(other, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::write(other, "hello\n", 6), 6);
+  ::close(other);
+  SingleInstance later(QString::fromStdString(name));
+  EXPECT_FALSE(later.claim());
+  EXPECT_TRUE(waitUntil([&] { return asked == 1; }));
+  ::close(silent);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(asked, 1);
+}
+
+TEST(SingleInstance, NameThatCannotBeUsedStillLetsTheProgramRun) {
+  SingleInstance copy(QString(200, QLatin1Char('x')));
+  EXPECT_TRUE(copy.claim());
+}
+
+TEST(SingleInstance, SocketIsRemovedWhenTheCopyEnds) {
+  QTemporaryDir dir;
+  const QString name = dir.filePath("instance.sock");
+  {
+    SingleInstance copy(name);
+    ASSERT_TRUE(copy.claim());
+    EXPECT_TRUE(QFile::exists(name));
+  }
+  EXPECT_FALSE(QFile::exists(name));
 }
 
 TEST(SingleInstance, NameDependsOnTheSettingsFile) {

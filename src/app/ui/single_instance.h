@@ -5,15 +5,19 @@
 #include <QString>
 
 #include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
 
-class QLocalServer;
+class QSocketNotifier;
 
 namespace terva::app {
 
 class SingleInstance : public QObject {
   Q_OBJECT
  public:
-  // name: a local socket name or an absolute path (see socketNameFor).
+  // name: an absolute socket path, or a bare name for the temporary folder
+  // (see socketNameFor).
   explicit SingleInstance(QString name, QObject* parent = nullptr);
   ~SingleInstance() override;
 
@@ -32,10 +36,15 @@ class SingleInstance : public QObject {
   void activationRequested();
 
  private:
-  bool askRunningCopy();
+  struct Caller;
+  void acceptCallers();
+  void readCaller(int fd);
 
   QString name_;
-  QLocalServer* server_ = nullptr;
+  std::string path_;  // where the socket lives
+  int listening_ = -1;
+  QSocketNotifier* listenNotifier_ = nullptr;
+  std::map<int, std::unique_ptr<Caller>> callers_;  // connections not yet read to their end
 };
 
 }  // namespace terva::app
