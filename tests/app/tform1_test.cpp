@@ -18,6 +18,8 @@
 #include "app/inifile.h"
 #include "app/ui/program.h"
 #include "app/ui/tform1.h"
+#include "config/config_editor.h"
+#include "config/ui/config_page.h"
 #include "ident/ui/reading_page.h"
 #include "protocol/qt_clock.h"
 #include "serial/comport.h"
@@ -233,6 +235,25 @@ TEST_F(ConnectedTest, ConnectSendsCardReadingModeOnceAndEnablesThePages) {
   EXPECT_TRUE(find<QTabWidget>("PageControl1")->isEnabled());
   EXPECT_EQ(reader.framesFromHost(), std::vector<std::string>{"2305050124"});
   EXPECT_TRUE(prompts.shown.empty());
+}
+
+TEST_F(ConnectedTest, PagesNotYetNeededAreBuiltWhenFirstOpened) {
+  // Nothing of the configuration page or the terminal exists before it is needed.
+  EXPECT_EQ(form->findChild<QWidget*>("TabSheet2"), nullptr);
+  EXPECT_EQ(form->findChild<QWidget*>("TerminalPanel"), nullptr);
+  config::ReaderConfig changed;
+  changed.readingMode = 3;
+  program->configEditor().replace(changed);
+
+  find<QTabWidget>("PageControl1")->setCurrentIndex(1);
+  auto* page = find<QWidget>("TabSheet2");
+  ASSERT_NE(page, nullptr);
+  EXPECT_TRUE(page->isVisible());
+  // The page shows the configuration as it is when it is built, and follows it.
+  EXPECT_EQ(find<QComboBox>("ComboBox4")->currentIndex(), 3);
+  program->configEditor().replace(config::ReaderConfig{});
+  EXPECT_EQ(find<QComboBox>("ComboBox4")->currentIndex(), 0);
+  EXPECT_EQ(&program->configPage(), page);
 }
 
 TEST_F(ConnectedTest, CardReadingModeReportsTheReadersResult) {

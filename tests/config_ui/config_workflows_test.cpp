@@ -4,6 +4,7 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -87,6 +88,8 @@ class ConfigWorkflowTest : public ::testing::Test {
     find<QPushButton>("Button6")->click();
     ASSERT_TRUE(reader.waitForFrame("2305050124", 2000ms));
     ASSERT_TRUE(waitUntil([&] { return program->session().connected() && !program->session().busy(); }));
+    // The operator opens the page (it is built when first shown).
+    program->window().pages()->setCurrentIndex(1);
     prompts.shown.clear();
   }
   void SetUp() override { start(); }

@@ -6,6 +6,7 @@
 
 #include "app/shell_settings.h"
 #include "app/ui/app_icon.h"
+#include "app/ui/lazy_page.h"
 #include "app/ui/services.h"
 #include "app/ui/terminal_panel.h"
 #include "app/ui/tform1.h"
@@ -43,8 +44,6 @@ Program::Program(ProgramServices services)
   rs.mainWindowActive = [this] { return window_->isActiveWindow(); };
   reading_ = new ident::ReadingPage(std::move(rs));
   window_->addPage(reading_, u8("Чтение"));
-  terminal_ = new TerminalPanel(session_, *services_.prompts, services_.files, reading_);
-  reading_->terminalArea()->addWidget(terminal_);
   window_->setWindowIcon(programIcon());
   tray_ = std::make_unique<TrayIconBinding>(*window_, services_.trayAvailable);
 
@@ -61,28 +60,38 @@ Program::Program(ProgramServices services)
   const auto settingsPath = std::filesystem::absolute(services_.settingsFile, ec);
   const QString settingsFolder =
       QString::fromStdString((ec ? services_.settingsFile : settingsPath).parent_path().string());
-  configPage_ = new config::ConfigPage(
-      {&configEditor_, services_.prompts, services_.files, services_.colours, settingsFolder});
-  window_->addPage(configPage_, u8("Конфигурация"));
+  // The page "Конфигурация" is built when it is first shown: the page control
+  // is disabled until a reader is connected, so never at start-up.
+  configHost_ = new LazyPage([this, settingsFolder] {
+    auto* page = new config::ConfigPage(
+        {&configEditor_, services_.prompts, services_.files, services_.colours, settingsFolder});
+    connect(page, &config::ConfigPage::writeToReaderClicked, this, [this] { configFlows_->Button2Click(); });
+    connect(page, &config::ConfigPage::readFromReaderClicked, this, [this] { configFlows_->Button18Click(); });
+    connect(page, &config::ConfigPage::writeToFileClicked, this, [this] { configFlows_->Button3Click(); });
+    connect(page, &config::ConfigPage::readFromFileClicked, this, [this] { configFlows_->Button1Click(); });
+    connect(page, &config::ConfigPage::firmwareVersionClicked, this, [this] { configFlows_->Button12Click(); });
+    connect(page, &config::ConfigPage::createMasterCardsClicked, this, [this] { masterCards_->createMasterCards(); });
+    connect(page, &config::ConfigPage::clearMasterCardsClicked, this, [this] { masterCards_->clearMasterCards(); });
+    connect(page, &config::ConfigPage::readMasterCardClicked, this, [this] { masterCards_->readFromMasterCard(); });
+    connect(page, &config::ConfigPage::copyMasterCardClicked, this,
+            [this] { masterCards_->copyMasterCardToReader(); });
+    return page;
+  });
+  window_->addPage(configHost_, u8("Конфигурация"));
   cardDialogs_ = std::make_unique<cards::CardDialogs>(session_, *services_.clock, *services_.prompts,
                                                       [this] { return debugmode_; }, window_.get());
   if (!services_.objectCodeWait) services_.objectCodeWait = cardDialogs_.get();
   configFlows_ = std::make_unique<config::ConfigWorkflows>(session_, configEditor_, *services_.prompts,
                                                            *services_.files, services_.objectCodeWait);
-  connect(configPage_, &config::ConfigPage::writeToReaderClicked, this, [this] { configFlows_->Button2Click(); });
-  connect(configPage_, &config::ConfigPage::readFromReaderClicked, this, [this] { configFlows_->Button18Click(); });
-  connect(configPage_, &config::ConfigPage::writeToFileClicked, this, [this] { configFlows_->Button3Click(); });
-  connect(configPage_, &config::ConfigPage::readFromFileClicked, this, [this] { configFlows_->Button1Click(); });
-  connect(configPage_, &config::ConfigPage::firmwareVersionClicked, this, [this] { configFlows_->Button12Click(); });
 
   masterCards_ = std::make_unique<cards::MasterCardWorkflows>(*cardDialogs_, configEditor_);
-  masterCards_->setConfigChanged([this] { configPage_->refresh(); });
-  masterCards_->setSelectedFormatRow([this] { return configPage_->selectedCardFormatRow(); });
-  connect(configPage_, &config::ConfigPage::createMasterCardsClicked, this, [this] { masterCards_->createMasterCards(); });
-  connect(configPage_, &config::ConfigPage::clearMasterCardsClicked, this, [this] { masterCards_->clearMasterCards(); });
-  connect(configPage_, &config::ConfigPage::readMasterCardClicked, this, [this] { masterCards_->readFromMasterCard(); });
-  connect(configPage_, &config::ConfigPage::copyMasterCardClicked, this,
-          [this] { masterCards_->copyMasterCardToReader(); });
+  // A page not built yet shows the editor's configuration when it is, and has
+  // no row selected.
+  masterCards_->setConfigChanged([this] {
+    if (configHost_->built()) configPage().refresh();
+  });
+  masterCards_->setSelectedFormatRow(
+      [this] { return configHost_->built() ? configPage().selectedCardFormatRow() : -1; });
 
   protectedCards_ = std::make_unique<cards::ProtectedCardWorkflows>(*cardDialogs_);
   window_->addPage(new cards::ProtectedCardsPage(*protectedCards_), u8("Защищенные карты"));
@@ -102,6 +111,17 @@ Program::~Program() {
   window_.reset();
 }
 
+config::ConfigPage& Program::configPage() { return static_cast<config::ConfigPage&>(*configHost_->contents()); }
+
+TerminalPanel& Program::terminal() {
+  // Built when first needed: only the diagnostic mode shows it.
+  if (!terminal_) {
+    terminal_ = new TerminalPanel(session_, *services_.prompts, services_.files, reading_);
+    reading_->terminalArea()->addWidget(terminal_);
+  }
+  return *terminal_;
+}
+
 void Program::bringToFront() { tray_->behaviour().restore(); }
 
 void Program::firstShowStep() {
@@ -113,7 +133,7 @@ void Program::firstShowStep() {
   reading_->restoreViewMode(saved.viewMode, saved.templ);
   reading_->setDelivery({saved.tobuffer, saved.tokeyboard, saved.crlf});
   debugmode_ = saved.debugmode;
-  if (debugmode_) terminal_->present();
+  if (debugmode_) terminal().present();
   reading_->autoConnectOption()->setChecked(saved.autoconnect);
   if (saved.autoconnect || services_.connectAtStart) connection_.connectLater(Millis(500));
   reading_->startInTrayOption()->setChecked(saved.totray);

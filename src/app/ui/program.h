@@ -39,6 +39,7 @@ class ObjectCodeCardWait;
 namespace terva::app {
 
 class TForm1;
+class LazyPage;
 class QtColourDialog;
 class QtFileDialogs;
 class TerminalPanel;
@@ -75,12 +76,14 @@ class Program : public QObject {
   // The reader configuration: its editor (apply records, read the current
   // one), its page and the workflows of the page's configuration buttons.
   config::ConfigEditor& configEditor() { return configEditor_; }
-  config::ConfigPage& configPage() { return *configPage_; }
+  // The page "Конфигурация", built now when it has not been shown yet.
+  config::ConfigPage& configPage();
   config::ConfigWorkflows& configWorkflows() { return *configFlows_; }
   // The real template editor, when no other was given (built on first use).
   ident::TemplateEditorDialog* templateEditorDialog() { return editor_.get(); }
   TrayIconBinding& tray() { return *tray_; }
-  TerminalPanel& terminal() { return *terminal_; }
+  // The diagnostic terminal, built now when it was not yet.
+  TerminalPanel& terminal();
 
   // The diagnostic mode (debugmode "1", read at first show): the terminal is
   // shown and the card dialogs get their longer limits.
@@ -113,7 +116,7 @@ class Program : public QObject {
   std::unique_ptr<cards::ProtectedCardWorkflows> protectedCards_;
   std::unique_ptr<ident::TemplateEditorDialog> editor_;
   ident::ReadingPage* reading_ = nullptr;  // owned by the window
-  config::ConfigPage* configPage_ = nullptr;  // owned by the window
+  LazyPage* configHost_ = nullptr;         // owned by the window; holds the page "Конфигурация"
   TerminalPanel* terminal_ = nullptr;      // owned by the reading page
   std::unique_ptr<TrayIconBinding> tray_;
   std::unique_ptr<Timer> Timer3;           // minimise at start

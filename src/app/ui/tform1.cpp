@@ -1,5 +1,6 @@
 #include "app/ui/tform1.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -12,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "app/shell_settings.h"
+#include "app/ui/lazy_icon.h"
 #include "protocol/connection.h"
 
 namespace terva::app {
@@ -42,7 +44,7 @@ TForm1::TForm1(ConnectionController& connection, QWidget* parent) : QMainWindow(
   Label1->setBuddy(ComComboBox1);
   Button8 = new QToolButton(Panel1);
   Button8->setObjectName("Button8");
-  Button8->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
+  Button8->setIcon(lazyIcon([] { return QApplication::style()->standardIcon(QStyle::SP_BrowserReload); }));
   Button8->setToolTip(u8("Обновить список портов"));
   Button8->setAccessibleName(Button8->toolTip());
   Button6 = new QPushButton(u8("Подключится"), Panel1);
