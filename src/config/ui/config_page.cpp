@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QStyle>
 #include <QTableWidget>
@@ -60,6 +61,16 @@ QSpinBox* arrowSpinner(const char* name) {
   if (auto* edit = s->findChild<QLineEdit*>()) edit->setReadOnly(true);
   s->setKeyboardTracking(false);
   return s;
+}
+
+// A selector whose long items do not hold the page wide: it may narrow to a
+// few characters at the smallest window; the open list shows items whole.
+QComboBox* narrowingSelector(const char* name) {
+  auto* c = new QComboBox;
+  c->setObjectName(name);
+  c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  c->setMinimumContentsLength(12);
+  return c;
 }
 
 QPushButton* actionButton(const char* name, std::string_view caption) {
@@ -123,7 +134,14 @@ ConfigPage::ConfigPage(ConfigPageServices services, QWidget* parent)
   leftLayout->addWidget(Panel19, 1);
   leftLayout->addWidget(Panel12, 1);
   buildWallReadersGroup(left);
-  page->addWidget(left, 1);
+  // In the modes with more settings the editor may be taller than a small
+  // window: it scrolls instead of squeezing its controls over each other.
+  auto* scroll = new QScrollArea;
+  scroll->setObjectName("editorScroll");
+  scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setWidgetResizable(true);
+  scroll->setWidget(left);
+  page->addWidget(scroll, 1);
   auto* right = new QWidget;
   buildButtonColumn(right);
   page->addWidget(right);
@@ -142,11 +160,13 @@ void ConfigPage::buildGeneralGroup(QWidget* host) {
   GroupBox1->setObjectName("GroupBox1");
   auto* g = new QGridLayout(GroupBox1);
 
-  ComboBox4 = new QComboBox;
-  ComboBox4->setObjectName("ComboBox4");
+  ComboBox4 = narrowingSelector("ComboBox4");
   for (auto item : texts::kReadingModeItems) ComboBox4->addItem(u8(item));
   CheckListBox1 = new QListWidget;
   CheckListBox1->setObjectName("CheckListBox1");
+  // As tall as its formats (five at most), which leaves the room below to the
+  // mode's own settings.
+  CheckListBox1->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
   g->addWidget(captionFor(ComboBox4, texts::kReadingModeLabel), 0, 0);
   g->addWidget(ComboBox4, 1, 0);
   g->addWidget(captionFor(CheckListBox1, texts::kCardFormatLabel), 2, 0);
@@ -256,8 +276,7 @@ void ConfigPage::buildWallReadersGroup(QWidget* host) {
   GroupBox2 = new QGroupBox(u8(texts::kWallReadersGroup));
   GroupBox2->setObjectName("GroupBox2");
   auto* g = new QGridLayout(GroupBox2);
-  ComboBox3 = new QComboBox;
-  ComboBox3->setObjectName("ComboBox3");
+  ComboBox3 = narrowingSelector("ComboBox3");
   for (auto item : texts::kWiegandTypeItems) ComboBox3->addItem(u8(item));
   ComboBox2 = new QComboBox;
   ComboBox2->setObjectName("ComboBox2");
