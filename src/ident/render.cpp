@@ -1,6 +1,7 @@
 #include "ident/render.h"
 
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cstdint>
 #include <optional>
@@ -100,56 +101,129 @@ struct Stage {
   }
 };
 
+// Byte references b1…b8, then nibble references n11, n12, n21 … n82.
 class StageChain {
  public:
-  explicit StageChain(std::size_t expected) { out_.reserve(expected); }
-  void add(std::u32string_view from, std::u32string_view to) {
-    Stage s;
-    s.fromLength = from.size();
-    s.toLength = to.size();
-    std::copy(from.begin(), from.end(), s.from.begin());
-    std::copy(to.begin(), to.end(), s.to.begin());
-    stages_.push_back(s);
+  // `nibble` as in render(); `expected` is room for the output.
+  StageChain(const std::array<char32_t, 16>& nibble, std::size_t expected) {
+    out_.reserve(expected);
+    for (std::size_t b = 0; b < 8; ++b) {
+      Stage& s = stages_[b];
+      s.from = {U'b', static_cast<char32_t>(U'1' + b)};
+      s.fromLength = 2;
+      s.to = {nibble[2 * b + 1], nibble[2 * b]};
+      s.toLength = 2;
+    }
+    for (std::size_t k = 0; k < 16; ++k) {
+      Stage& s = stages_[8 + k];
+      s.from = {U'n', static_cast<char32_t>(U'1' + k / 2), static_cast<char32_t>(U'1' + k % 2)};
+      s.fromLength = 3;
+      s.to = {nibble[k]};
+      s.toLength = 1;
+    }
   }
 
-  void feed(char32_t c) { feed(0, c); }
+  // Feeds the whole template. Conversion heads get two width digits on the
+  // way: dec( and decK( become dec00( and dec0K(. These never overlap, and
+  // the inserted "0" makes no new head, so one look at the template does it.
+  void run(std::u32string_view t) {
+    const std::size_t n = t.size();
+    for (std::size_t i = 0; i < n;) {
+      const char32_t c = t[i];
+      if (c == U'd' && i + 3 < n && t[i + 1] == U'e' && t[i + 2] == U'c') {
+        if (t[i + 3] == U'(') {
+          for (char32_t h : std::u32string_view(U"dec00(")) feed(0, h);
+          i += 4;
+          continue;
+        }
+        if (i + 4 < n && isDigit(t[i + 3]) && t[i + 4] == U'(') {
+          for (char32_t h : {U'd', U'e', U'c', U'0', t[i + 3], U'('}) feed(0, h);
+          i += 5;
+          continue;
+        }
+      }
+      // With every stage empty a whole reference in the template is replaced
+      // at once: it passes the stages before its own unchanged, and what it
+      // stands for goes on from the stage after. A "b" followed by neither
+      // "b" nor a byte number passes every stage unchanged.
+      if (holding_ == 0 && (c == U'b' || c == U'n')) {
+        const char32_t x = i + 1 < n ? t[i + 1] : 0;
+        if (c == U'b' && x >= U'1' && x <= U'8') {
+          const unsigned next = static_cast<unsigned>(x - U'0');
+          const Stage& s = stages_[next - 1];
+          feed(next, s.to[0]);
+          feed(next, s.to[1]);
+          i += 2;
+          continue;
+        }
+        if (c == U'b' && x != U'b') {
+          out_.push_back(c);
+          ++i;
+          continue;
+        }
+        const char32_t y = i + 2 < n ? t[i + 2] : 0;
+        if (c == U'n' && x >= U'1' && x <= U'8' && (y == U'1' || y == U'2')) {
+          const unsigned next = 8 + static_cast<unsigned>(x - U'1') * 2 + static_cast<unsigned>(y - U'1') + 1;
+          feed(next, stages_[next - 1].to[0]);
+          i += 3;
+          continue;
+        }
+      }
+      feed(0, c);
+      ++i;
+    }
+  }
+
   Chars finish() {
-    for (std::size_t k = 0; k < stages_.size(); ++k) {
+    for (unsigned k = 0; k < kStages; ++k) {
       Stage& s = stages_[k];
       const std::array<char32_t, 3> held = s.held;
       const std::size_t n = s.heldLength;
       s.heldLength = 0;  // too short to match: passed on as it is
+      holding_ &= ~(1u << k);
       for (std::size_t j = 0; j < n; ++j) feed(k + 1, held[j]);
     }
     return std::move(out_);
   }
 
  private:
-  void feed(std::size_t k, char32_t c) {
-    // Stages holding nothing let through a character their name does not start with.
-    while (k < stages_.size() && stages_[k].heldLength == 0 && stages_[k].from[0] != c) ++k;
-    if (k == stages_.size()) {
+  static constexpr unsigned kStages = 24;
+  // Stages whose name starts with c: b1…b8 are stages 0 to 7, the nibble
+  // references 8 to 23.
+  static std::uint32_t startingWith(char32_t c) { return c == U'b' ? 0xFFu : c == U'n' ? 0xFFFF00u : 0u; }
+
+  void feed(unsigned k, char32_t c) {
+    // Stages holding nothing let through a character their name does not
+    // start with: the first stage from k on that takes c is the lowest bit
+    // of the two masks (none for most characters).
+    const std::uint32_t takers = (holding_ | startingWith(c)) >> k;
+    if (takers == 0) {
       out_.push_back(c);
       return;
     }
+    k += static_cast<unsigned>(std::countr_zero(takers));
     Stage& s = stages_[k];
+    const std::uint32_t bit = 1u << k;
     s.held[s.heldLength++] = c;
+    holding_ |= bit;
     for (;;) {
-      if (s.heldLength == s.fromLength && s.heldIsPrefix()) {
+      if (s.heldIsPrefix()) {
+        if (s.heldLength < s.fromLength) return;
         s.heldLength = 0;
+        holding_ &= ~bit;
         for (std::size_t j = 0; j < s.toLength; ++j) feed(k + 1, s.to[j]);
         return;
       }
-      if (s.heldIsPrefix()) return;
       const char32_t first = s.held[0];
       for (std::size_t j = 1; j < s.heldLength; ++j) s.held[j - 1] = s.held[j];
-      --s.heldLength;
+      if (--s.heldLength == 0) holding_ &= ~bit;
       feed(k + 1, first);
       if (s.heldLength == 0) return;
     }
   }
 
-  std::vector<Stage> stages_;
+  std::array<Stage, kStages> stages_{};
+  std::uint32_t holding_ = 0;  // bit k: stage k holds characters
   Chars out_;
 };
 
@@ -360,31 +434,9 @@ Chars render(const Chars& id, const Chars& tmpl) {
   const std::size_t used = id.size() < 16 ? id.size() : 16;
   for (std::size_t k = 0; k < used; ++k) nibble[k] = id[id.size() - 1 - k];
 
-  StageChain chain(tmpl.size() + tmpl.size() / 4 + 16);
-  // Byte references b1…b8, then nibble references n11, n12, n21 … n82.
-  for (char32_t b = 0; b < 8; ++b) chain.add(Chars{U'b', U'1' + b}, Chars{nibble[2 * b + 1], nibble[2 * b]});
-  for (char32_t k = 0; k < 16; ++k) chain.add(Chars{U'n', U'1' + k / 2, U'1' + k % 2}, Chars{nibble[k]});
+  StageChain chain(nibble, tmpl.size() + tmpl.size() / 2 + 16);
 
-  // Conversion heads get two width digits: dec( and decK( become dec00( and
-  // dec0K(. These never overlap, and the inserted "0" makes no new head, so
-  // one look at the template does it.
-  const std::size_t n = tmpl.size();
-  for (std::size_t i = 0; i < n;) {
-    if (i + 3 < n && tmpl[i] == U'd' && tmpl[i + 1] == U'e' && tmpl[i + 2] == U'c') {
-      if (tmpl[i + 3] == U'(') {
-        for (char32_t c : std::u32string_view(U"dec00(")) chain.feed(c);
-        i += 4;
-        continue;
-      }
-      if (i + 4 < n && isDigit(tmpl[i + 3]) && tmpl[i + 4] == U'(') {
-        for (char32_t c : {U'd', U'e', U'c', U'0', tmpl[i + 3], U'('}) chain.feed(c);
-        i += 5;
-        continue;
-      }
-    }
-    chain.feed(tmpl[i++]);
-  }
-
+  chain.run(tmpl);
   ConversionText w(chain.finish());
   if (auto result = w.evaluate()) return *std::move(result);
   return Chars(kTemplateError.begin(), kTemplateError.end());
