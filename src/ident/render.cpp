@@ -1,12 +1,11 @@
 #include "ident/render.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
 #include <cstdint>
 #include <optional>
-#include <set>
-#include <unordered_map>
 #include <vector>
 
 #include "protocol/hextext.h"
@@ -27,16 +26,6 @@ int readWidth(char32_t a, char32_t b) {
   if (isDigit(a) && isDigit(b)) return static_cast<int>(a - U'0') * 10 + static_cast<int>(b - U'0');
   if (isDigit(b) && a == U'+') return static_cast<int>(b - U'0');
   return 0;
-}
-
-Chars decimalPadded(const Chars& hexDigits, int width) {
-  std::uint64_t value = 0;
-  for (char32_t c : hexDigits) value = value * 16 + (isDigit(c) ? c - U'0' : c - U'A' + 10);
-  const std::string digits = std::to_string(value);
-  Chars out;
-  if (digits.size() < static_cast<std::size_t>(width)) out.assign(static_cast<std::size_t>(width) - digits.size(), U'0');
-  for (char d : digits) out.push_back(static_cast<char32_t>(d));
-  return out;
 }
 
 // Parses the whole text as a number of type T; false when it is not one
@@ -106,7 +95,8 @@ class StageChain {
  public:
   // `nibble` as in render(); `expected` is room for the output.
   StageChain(const std::array<char32_t, 16>& nibble, std::size_t expected) {
-    out_.reserve(expected);
+    out_.reserve(expected + 1);
+    out_.push_back(0);  // the start node of ConversionText
     for (std::size_t b = 0; b < 8; ++b) {
       Stage& s = stages_[b];
       s.from = {U'b', static_cast<char32_t>(U'1' + b)};
@@ -174,6 +164,7 @@ class StageChain {
     }
   }
 
+  // The output after a start node (index 0), as ConversionText takes it.
   Chars finish() {
     for (unsigned k = 0; k < kStages; ++k) {
       Stage& s = stages_[k];
@@ -237,75 +228,71 @@ class StageChain {
 // starting there (up to 23 characters). Replacing then touches only the
 // occurrences, and only the "d"s just left of each replaced piece need their
 // index entry renewed. The text is a linked list so pieces change in place.
+//
+// Values are decimal digits, so every "d" is a character of the text the
+// conversions started from: only those nodes carry index entries, and their
+// node numbers are in text order.
 
 constexpr std::size_t kMaxHexDigits = 16;
+constexpr std::size_t kMaxConversion = 6 + kMaxHexDigits + 1;  // "d" c c c c "(" HEX ")"
 constexpr int kHeadReach = 22;  // characters after a "d" that its conversion text may span
+constexpr std::size_t kMaxValue = 99;  // width 99; a 64-bit number has at most 20 digits
 
 class ConversionText {
  public:
-  explicit ConversionText(const Chars& w) {
+  // `text` holds the characters from index 1 on; index 0 is the start node.
+  explicit ConversionText(Chars text) : ch_(std::move(text)) {
+    const std::size_t n = ch_.size();
     // Room for the values too: most replace a text at least as long.
-    const std::size_t room = w.size() + w.size() / 2 + 128;
+    const std::size_t room = n + n / 2 + 128;
     ch_.reserve(room);
-    next_.reserve(room);
-    prev_.reserve(room);
-    key_.reserve(room);
-    ch_.push_back(0);  // node 0: start sentinel
-    for (char32_t c : w) ch_.push_back(c);
-    const int n = static_cast<int>(ch_.size());
-    next_.resize(ch_.size());
-    prev_.resize(ch_.size());
-    for (int k = 0; k < n; ++k) {
-      next_[static_cast<std::size_t>(k)] = k + 1 < n ? k + 1 : kEnd;
-      prev_[static_cast<std::size_t>(k)] = k - 1;
-    }
-    key_.assign(ch_.size(), kNoKey);
-    seen_.reserve(room);
-    seen_.assign(ch_.size(), 0);
-    for (int k = 1; k < n; ++k) {
-      if (at(k) == U'd') renewKey(k);
+    link_.reserve(room);
+    link_.resize(n);
+    for (std::size_t k = 0; k < n; ++k) link_[k] = {k + 1 < n ? static_cast<int>(k + 1) : kEnd, static_cast<int>(k) - 1};
+    original_ = static_cast<int>(n);
+    key_.assign(n, kNoKey);
+    seen_.assign(n, 0);
+    std::size_t heads = 0;
+    for (std::size_t k = 1; k < n; ++k) heads += ch_[k] == U'd';
+    slots_.assign(std::bit_ceil(2 * heads + 16), kNoKey);
+    names_.reserve(heads);
+    pool_.reserve(heads * 12);
+    entries_.reserve(heads + 16);
+    for (std::size_t k = 1; k < n; ++k) {
+      if (ch_[k] == U'd') renewKey(static_cast<int>(k));
     }
   }
 
-  // Returns the rendered text, or nothing for "error".
-  std::optional<Chars> evaluate() {
+  // Evaluates every conversion; false for a malformed one.
+  bool evaluate() {
     int from = next(0);
     for (;;) {
       const int i = findHead(from);
-      if (i == kEnd) break;
-      Chars conversion;
-      Chars digits;
-      int p = i;
-      for (int k = 0; k <= 5; ++k, p = next(p)) conversion.push_back(at(p));
-      for (;; p = next(p)) {
-        if (p == kEnd) return std::nullopt;  // no closing ")"
-        const char32_t c = at(p);
-        conversion.push_back(c);
-        if (c == U')') break;
-        if (!isUpperHexDigit(c) || digits.size() == kMaxHexDigits) return std::nullopt;
-        digits.push_back(c);
-      }
-      const int w3 = next(next(next(i)));
-      const Chars value = digits.empty() ? Chars() : decimalPadded(digits, readWidth(at(w3), at(next(w3))));
+      if (i == kEnd) return true;
+      std::array<char32_t, kMaxConversion> text;
+      const std::size_t length = conversionAt(i, text).length;
+      if (length == 0) return false;  // no closing ")", a foreign character or too many digits
+      std::array<char32_t, kMaxValue> value;
+      const std::size_t valueLength = valueOf(text, length, value);
 
       // Every occurrence from i on, as the text stands now (they never overlap).
       const int before = prev(i);
-      const int key = keyId(conversion);
-      std::vector<int> hits;
-      if (key != kNoKey) {
-        const auto& at = at_[static_cast<std::size_t>(key)];
-        hits.assign(at.lower_bound(i), at.end());
-      }
-      if (hits.empty() || hits.front() != i) hits.insert(hits.begin(), i);
-      for (int r : hits) {
-        if (removed(r) || (r != i && key_[static_cast<std::size_t>(r)] != key)) continue;
-        replace(r, conversion.size(), value);
+      const int id = find(text.data(), length, hashOf(text.data(), length));
+      hits_.assign(1, i);
+      if (id != kNoKey) takeOccurrences(id, i);
+      for (int r : hits_) {
+        if (removed(r) || (r != i && keyOf(r) != id)) continue;
+        replace(r, length, value.data(), valueLength);
       }
       // A new head can start at most five characters before i.
       from = before;
       for (int k = 0; k < 4 && from > 0; ++k) from = prev(from);
       from = from > 0 ? from : next(0);
     }
+  }
+
+  // The text as it stands.
+  Chars text() const {
     Chars out;
     out.reserve(ch_.size());
     for (int p = next(0); p != kEnd; p = next(p)) out.push_back(at(p));
@@ -314,11 +301,37 @@ class ConversionText {
 
  private:
   static constexpr int kEnd = -1;
+  static constexpr int kRemoved = -2;
+  static constexpr int kNoKey = -1;
+
+  struct Link {
+    int next;
+    int prev;  // kRemoved once the node has left the text
+  };
+  // A conversion text met in the index.
+  struct Name {
+    std::uint32_t hash;
+    std::uint32_t offset;  // in pool_
+    std::uint32_t length;
+    int entries;  // last of its entries_, kEnd for none
+  };
+  // A "d" filed under a name. Entries are not taken out when the "d" changes
+  // name: those whose "d" no longer has that name are skipped when read.
+  struct Entry {
+    int node;
+    int previous;  // entry before it under the same name
+  };
+  struct Look {
+    std::size_t length;  // of the conversion text, 0 for none
+    std::uint8_t seen;   // characters looked at
+  };
 
   char32_t at(int p) const { return ch_[static_cast<std::size_t>(p)]; }
-  int next(int p) const { return p == kEnd ? kEnd : next_[static_cast<std::size_t>(p)]; }
-  int prev(int p) const { return prev_[static_cast<std::size_t>(p)]; }
-  bool removed(int p) const { return prev_[static_cast<std::size_t>(p)] == kRemoved; }
+  int next(int p) const { return p == kEnd ? kEnd : link_[static_cast<std::size_t>(p)].next; }
+  int prev(int p) const { return link_[static_cast<std::size_t>(p)].prev; }
+  bool removed(int p) const { return prev(p) == kRemoved; }
+  int keyOf(int p) const { return p < original_ ? key_[static_cast<std::size_t>(p)] : kNoKey; }
+  int seenOf(int p) const { return p < original_ ? seen_[static_cast<std::size_t>(p)] : 0; }
 
   // A head: "d", any four characters, "(", and at least one more character.
   int findHead(int from) const {
@@ -332,98 +345,164 @@ class ConversionText {
     return kEnd;
   }
 
-  // The conversion text that starts at a "d" into `text`, empty when none
-  // does; returns how many characters were looked at.
-  int conversionAt(int p, Chars& text) const {
-    text.clear();
-    int seen = 0;
+  // The conversion text that starts at a "d" into `text`, length 0 when none
+  // does; also how many characters were looked at.
+  Look conversionAt(int p, std::array<char32_t, kMaxConversion>& text) const {
+    std::uint8_t seen = 0;
     for (int k = 0; k <= 5; ++k, p = next(p)) {
-      if (p == kEnd) return seen;
-      text.push_back(at(p));
-      ++seen;
+      if (p == kEnd) return {0, seen};
+      text[seen++] = at(p);
     }
-    if (text.back() != U'(') return text.clear(), seen;
+    if (text[5] != U'(') return {0, seen};
     for (std::size_t count = 0;; p = next(p)) {
-      if (p == kEnd) return text.clear(), seen;
+      if (p == kEnd) return {0, seen};
       const char32_t c = at(p);
-      text.push_back(c);
-      ++seen;
-      if (c == U')') return seen;
-      if (!isUpperHexDigit(c) || ++count > kMaxHexDigits) return text.clear(), seen;
+      text[seen++] = c;
+      if (c == U')') return {seen, seen};
+      if (!isUpperHexDigit(c) || ++count > kMaxHexDigits) return {0, seen};
     }
   }
 
-  int keyId(const Chars& key) const {
-    auto found = ids_.find(key);
-    return found == ids_.end() ? kNoKey : found->second;
+  // The value of a conversion text: its digits as a decimal number padded
+  // to the width, nothing for no digits. Returns the value's length.
+  static std::size_t valueOf(const std::array<char32_t, kMaxConversion>& text, std::size_t length,
+                             std::array<char32_t, kMaxValue>& value) {
+    if (length == 7) return 0;
+    std::uint64_t number = 0;
+    for (std::size_t k = 6; k + 1 < length; ++k) {
+      const char32_t c = text[k];
+      number = number * 16 + (isDigit(c) ? c - U'0' : c - U'A' + 10);
+    }
+    char digits[20];
+    const std::size_t count = static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, number).ptr - digits);
+    const int width = readWidth(text[3], text[4]);
+    const std::size_t pad = count < static_cast<std::size_t>(width) ? static_cast<std::size_t>(width) - count : 0;
+    std::fill_n(value.begin(), pad, U'0');
+    for (std::size_t k = 0; k < count; ++k) value[pad + k] = static_cast<char32_t>(digits[k]);
+    return pad + count;
   }
 
-  void dropKey(int p) {
-    int& key = key_[static_cast<std::size_t>(p)];
-    if (key == kNoKey) return;
-    at_[static_cast<std::size_t>(key)].erase(p);
-    key = kNoKey;
+  static std::uint32_t hashOf(const char32_t* text, std::size_t length) {
+    std::uint32_t hash = 2166136261u;  // FNV-1a
+    for (std::size_t k = 0; k < length; ++k) hash = (hash ^ static_cast<std::uint32_t>(text[k])) * 16777619u;
+    return hash;
+  }
+
+  // The slot holding the name, or the empty slot where it would go.
+  std::size_t slotOf(const char32_t* text, std::size_t length, std::uint32_t hash) const {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+      const int id = slots_[slot];
+      if (id == kNoKey) return slot;
+      const Name& name = names_[static_cast<std::size_t>(id)];
+      if (name.hash == hash && name.length == length && std::equal(text, text + length, pool_.begin() + name.offset)) {
+        return slot;
+      }
+    }
+  }
+
+  int find(const char32_t* text, std::size_t length, std::uint32_t hash) const {
+    return slots_[slotOf(text, length, hash)];
+  }
+
+  int findOrAdd(const char32_t* text, std::size_t length) {
+    const std::uint32_t hash = hashOf(text, length);
+    const std::size_t slot = slotOf(text, length, hash);
+    if (slots_[slot] != kNoKey) return slots_[slot];
+    const int id = static_cast<int>(names_.size());
+    names_.push_back({hash, static_cast<std::uint32_t>(pool_.size()), static_cast<std::uint32_t>(length), kEnd});
+    pool_.insert(pool_.end(), text, text + length);
+    slots_[slot] = id;
+    if (2 * names_.size() > slots_.size()) {
+      slots_.assign(2 * slots_.size(), kNoKey);
+      const std::size_t mask = slots_.size() - 1;
+      for (std::size_t k = 0; k < names_.size(); ++k) {
+        std::size_t s = names_[k].hash & mask;
+        while (slots_[s] != kNoKey) s = (s + 1) & mask;
+        slots_[s] = static_cast<int>(k);
+      }
+    }
+    return id;
   }
 
   void renewKey(int p) {
-    Chars& text = scratch_;
-    seen_[static_cast<std::size_t>(p)] = conversionAt(p, text);
-    int key = kNoKey;
-    if (!text.empty()) {
-      auto [found, added] = ids_.try_emplace(text, static_cast<int>(at_.size()));
-      if (added) at_.emplace_back();
-      key = found->second;
+    std::array<char32_t, kMaxConversion> text;
+    const Look look = conversionAt(p, text);
+    seen_[static_cast<std::size_t>(p)] = look.seen;
+    const int id = look.length == 0 ? kNoKey : findOrAdd(text.data(), look.length);
+    int& key = key_[static_cast<std::size_t>(p)];
+    if (id == key) return;
+    key = id;
+    if (id == kNoKey) return;
+    Name& name = names_[static_cast<std::size_t>(id)];
+    entries_.push_back({p, name.entries});
+    name.entries = static_cast<int>(entries_.size()) - 1;
+  }
+
+  // Appends to hits_ the "d"s after i that start the name `id`, in text
+  // order. Their entries go: the occurrences are about to be replaced, and
+  // a "d" that gets the name again later is filed anew.
+  void takeOccurrences(int id, int i) {
+    Name& name = names_[static_cast<std::size_t>(id)];
+    int kept = kEnd;
+    for (int e = name.entries; e != kEnd;) {
+      Entry& entry = entries_[static_cast<std::size_t>(e)];
+      const int previous = entry.previous;
+      if (keyOf(entry.node) == id) {
+        if (entry.node > i) {
+          hits_.push_back(entry.node);
+        } else if (entry.node < i) {
+          entry.previous = kept;
+          kept = e;
+        }
+      }
+      e = previous;
     }
-    if (key == key_[static_cast<std::size_t>(p)]) return;
-    dropKey(p);
-    if (key == kNoKey) return;
-    at_[static_cast<std::size_t>(key)].insert(p);
-    key_[static_cast<std::size_t>(p)] = key;
+    name.entries = kept;
+    // A "d" filed twice under the name (name lost and found again) counts once.
+    std::sort(hits_.begin() + 1, hits_.end());
+    hits_.erase(std::unique(hits_.begin() + 1, hits_.end()), hits_.end());
   }
 
   // Replaces `length` characters starting at node r by `value`.
-  void replace(int r, std::size_t length, const Chars& value) {
+  void replace(int r, std::size_t length, const char32_t* value, std::size_t valueLength) {
     const int before = prev(r);
     int p = r;
     for (std::size_t k = 0; k < length; ++k) {
       const int following = next(p);
-      dropKey(p);
-      prev_[static_cast<std::size_t>(p)] = kRemoved;
+      if (p < original_) key_[static_cast<std::size_t>(p)] = kNoKey;
+      link_[static_cast<std::size_t>(p)].prev = kRemoved;
       p = following;
     }
     const int after = p;
     int last = before;
-    for (char32_t c : value) {
+    for (std::size_t k = 0; k < valueLength; ++k) {
       const int node = static_cast<int>(ch_.size());
-      ch_.push_back(c);
-      next_.push_back(kEnd);
-      prev_.push_back(last);
-      key_.push_back(kNoKey);
-      seen_.push_back(0);
-      next_[static_cast<std::size_t>(last)] = node;
+      ch_.push_back(value[k]);
+      link_.push_back({kEnd, last});
+      link_[static_cast<std::size_t>(last)].next = node;
       last = node;
     }
-    next_[static_cast<std::size_t>(last)] = after;
-    if (after != kEnd) prev_[static_cast<std::size_t>(after)] = last;
+    link_[static_cast<std::size_t>(last)].next = after;
+    if (after != kEnd) link_[static_cast<std::size_t>(after)].prev = last;
     // Conversion texts that start shortly before the piece may run into it;
     // a "d" whose look ended before the piece keeps what it had.
     int q = before;
     for (int k = 1; k <= kHeadReach && q > 0; ++k, q = prev(q)) {
-      if (at(q) == U'd' && seen_[static_cast<std::size_t>(q)] >= k) renewKey(q);
+      if (seenOf(q) >= k && at(q) == U'd') renewKey(q);
     }
   }
 
-  static constexpr int kRemoved = -2;
-
-  std::vector<char32_t> ch_;
-  std::vector<int> next_;
-  std::vector<int> prev_;
-  static constexpr int kNoKey = -1;
-  std::vector<int> key_;   // id of the conversion text starting at each "d", if any
-  std::vector<int> seen_;  // characters that text's look covered, from the "d" on
-  Chars scratch_;
-  std::unordered_map<Chars, int> ids_;
-  std::vector<std::set<int>> at_;  // by id: the "d"s where that text starts
+  Chars ch_;
+  std::vector<Link> link_;
+  int original_ = 0;           // nodes before the first value's
+  std::vector<int> key_;       // by original node: id of the name starting at its "d", if any
+  std::vector<std::uint8_t> seen_;  // by original node: characters its "d"'s look covered
+  std::vector<int> slots_;     // hash table of names_ ids, a power of two long
+  std::vector<Name> names_;
+  Chars pool_;                 // the names' characters
+  std::vector<Entry> entries_;
+  std::vector<int> hits_;
 };
 
 Chars render(const Chars& id, const Chars& tmpl) {
@@ -438,7 +517,7 @@ Chars render(const Chars& id, const Chars& tmpl) {
 
   chain.run(tmpl);
   ConversionText w(chain.finish());
-  if (auto result = w.evaluate()) return *std::move(result);
+  if (w.evaluate()) return w.text();
   return Chars(kTemplateError.begin(), kTemplateError.end());
 }
 
