@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "protocol/hextext.h"
@@ -74,12 +75,13 @@ std::string characterBytes(std::string_view text) {
 // rewriting the whole text once per step, in time linear in its length.
 
 // A name of two or three characters and what it stands for (one or two).
+template <typename Char>
 struct Stage {
-  std::array<char32_t, 3> from{};
+  std::array<Char, 3> from{};
   std::size_t fromLength = 0;
-  std::array<char32_t, 2> to{};
+  std::array<Char, 2> to{};
   std::size_t toLength = 0;
-  std::array<char32_t, 3> held{};  // a proper prefix of `from`
+  std::array<Char, 3> held{};  // a proper prefix of `from`
   std::size_t heldLength = 0;
 
   bool heldIsPrefix() const {
@@ -91,22 +93,23 @@ struct Stage {
 };
 
 // Byte references b1…b8, then nibble references n11, n12, n21 … n82.
+template <typename Char>
 class StageChain {
  public:
   // `nibble` as in render(); `expected` is room for the output.
-  StageChain(const std::array<char32_t, 16>& nibble, std::size_t expected) {
+  StageChain(const std::array<Char, 16>& nibble, std::size_t expected) {
     out_.reserve(expected + 1);
     out_.push_back(0);  // the start node of ConversionText
     for (std::size_t b = 0; b < 8; ++b) {
-      Stage& s = stages_[b];
-      s.from = {U'b', static_cast<char32_t>(U'1' + b)};
+      Stage<Char>& s = stages_[b];
+      s.from = {Char{'b'}, static_cast<Char>('1' + b)};
       s.fromLength = 2;
       s.to = {nibble[2 * b + 1], nibble[2 * b]};
       s.toLength = 2;
     }
     for (std::size_t k = 0; k < 16; ++k) {
-      Stage& s = stages_[8 + k];
-      s.from = {U'n', static_cast<char32_t>(U'1' + k / 2), static_cast<char32_t>(U'1' + k % 2)};
+      Stage<Char>& s = stages_[8 + k];
+      s.from = {Char{'n'}, static_cast<Char>('1' + k / 2), static_cast<Char>('1' + k % 2)};
       s.fromLength = 3;
       s.to = {nibble[k]};
       s.toLength = 1;
@@ -116,18 +119,18 @@ class StageChain {
   // Feeds the whole template. Conversion heads get two width digits on the
   // way: dec( and decK( become dec00( and dec0K(. These never overlap, and
   // the inserted "0" makes no new head, so one look at the template does it.
-  void run(std::u32string_view t) {
+  void run(std::span<const Char> t) {
     const std::size_t n = t.size();
     for (std::size_t i = 0; i < n;) {
-      const char32_t c = t[i];
-      if (c == U'd' && i + 3 < n && t[i + 1] == U'e' && t[i + 2] == U'c') {
-        if (t[i + 3] == U'(') {
-          for (char32_t h : std::u32string_view(U"dec00(")) feed(0, h);
+      const Char c = t[i];
+      if (c == 'd' && i + 3 < n && t[i + 1] == 'e' && t[i + 2] == 'c') {
+        if (t[i + 3] == '(') {
+          for (char h : std::string_view("dec00(")) feed(0, static_cast<Char>(h));
           i += 4;
           continue;
         }
-        if (i + 4 < n && isDigit(t[i + 3]) && t[i + 4] == U'(') {
-          for (char32_t h : {U'd', U'e', U'c', U'0', t[i + 3], U'('}) feed(0, h);
+        if (i + 4 < n && isDigit(t[i + 3]) && t[i + 4] == '(') {
+          for (Char h : {Char{'d'}, Char{'e'}, Char{'c'}, Char{'0'}, t[i + 3], Char{'('}}) feed(0, h);
           i += 5;
           continue;
         }
@@ -136,24 +139,24 @@ class StageChain {
       // at once: it passes the stages before its own unchanged, and what it
       // stands for goes on from the stage after. A "b" followed by neither
       // "b" nor a byte number passes every stage unchanged.
-      if (holding_ == 0 && (c == U'b' || c == U'n')) {
-        const char32_t x = i + 1 < n ? t[i + 1] : 0;
-        if (c == U'b' && x >= U'1' && x <= U'8') {
-          const unsigned next = static_cast<unsigned>(x - U'0');
-          const Stage& s = stages_[next - 1];
+      if (holding_ == 0 && (c == 'b' || c == 'n')) {
+        const Char x = i + 1 < n ? t[i + 1] : 0;
+        if (c == 'b' && x >= '1' && x <= '8') {
+          const unsigned next = static_cast<unsigned>(x - '0');
+          const Stage<Char>& s = stages_[next - 1];
           feed(next, s.to[0]);
           feed(next, s.to[1]);
           i += 2;
           continue;
         }
-        if (c == U'b' && x != U'b') {
+        if (c == 'b' && x != 'b') {
           out_.push_back(c);
           ++i;
           continue;
         }
-        const char32_t y = i + 2 < n ? t[i + 2] : 0;
-        if (c == U'n' && x >= U'1' && x <= U'8' && (y == U'1' || y == U'2')) {
-          const unsigned next = 8 + static_cast<unsigned>(x - U'1') * 2 + static_cast<unsigned>(y - U'1') + 1;
+        const Char y = i + 2 < n ? t[i + 2] : 0;
+        if (c == 'n' && x >= '1' && x <= '8' && (y == '1' || y == '2')) {
+          const unsigned next = 8 + static_cast<unsigned>(x - '1') * 2 + static_cast<unsigned>(y - '1') + 1;
           feed(next, stages_[next - 1].to[0]);
           i += 3;
           continue;
@@ -165,10 +168,10 @@ class StageChain {
   }
 
   // The output after a start node (index 0), as ConversionText takes it.
-  Chars finish() {
+  std::vector<Char> finish() {
     for (unsigned k = 0; k < kStages; ++k) {
-      Stage& s = stages_[k];
-      const std::array<char32_t, 3> held = s.held;
+      Stage<Char>& s = stages_[k];
+      const std::array<Char, 3> held = s.held;
       const std::size_t n = s.heldLength;
       s.heldLength = 0;  // too short to match: passed on as it is
       holding_ &= ~(1u << k);
@@ -181,9 +184,9 @@ class StageChain {
   static constexpr unsigned kStages = 24;
   // Stages whose name starts with c: b1…b8 are stages 0 to 7, the nibble
   // references 8 to 23.
-  static std::uint32_t startingWith(char32_t c) { return c == U'b' ? 0xFFu : c == U'n' ? 0xFFFF00u : 0u; }
+  static std::uint32_t startingWith(Char c) { return c == 'b' ? 0xFFu : c == 'n' ? 0xFFFF00u : 0u; }
 
-  void feed(unsigned k, char32_t c) {
+  void feed(unsigned k, Char c) {
     // Stages holding nothing let through a character their name does not
     // start with: the first stage from k on that takes c is the lowest bit
     // of the two masks (none for most characters).
@@ -193,7 +196,7 @@ class StageChain {
       return;
     }
     k += static_cast<unsigned>(std::countr_zero(takers));
-    Stage& s = stages_[k];
+    Stage<Char>& s = stages_[k];
     const std::uint32_t bit = 1u << k;
     s.held[s.heldLength++] = c;
     holding_ |= bit;
@@ -205,7 +208,7 @@ class StageChain {
         for (std::size_t j = 0; j < s.toLength; ++j) feed(k + 1, s.to[j]);
         return;
       }
-      const char32_t first = s.held[0];
+      const Char first = s.held[0];
       for (std::size_t j = 1; j < s.heldLength; ++j) s.held[j - 1] = s.held[j];
       if (--s.heldLength == 0) holding_ &= ~bit;
       feed(k + 1, first);
@@ -213,9 +216,9 @@ class StageChain {
     }
   }
 
-  std::array<Stage, kStages> stages_{};
+  std::array<Stage<Char>, kStages> stages_{};
   std::uint32_t holding_ = 0;  // bit k: stage k holds characters
-  Chars out_;
+  std::vector<Char> out_;
 };
 
 // ---------------------------------------------------------------------------
@@ -238,10 +241,11 @@ constexpr std::size_t kMaxConversion = 6 + kMaxHexDigits + 1;  // "d" c c c c "(
 constexpr int kHeadReach = 22;  // characters after a "d" that its conversion text may span
 constexpr std::size_t kMaxValue = 99;  // width 99; a 64-bit number has at most 20 digits
 
+template <typename Char>
 class ConversionText {
  public:
   // `text` holds the characters from index 1 on; index 0 is the start node.
-  explicit ConversionText(Chars text) : ch_(std::move(text)) {
+  explicit ConversionText(std::vector<Char> text) : ch_(std::move(text)) {
     const std::size_t n = ch_.size();
     // Room for the values too: most replace a text at least as long.
     const std::size_t room = n + n / 2 + 128;
@@ -253,13 +257,13 @@ class ConversionText {
     key_.assign(n, kNoKey);
     seen_.assign(n, 0);
     std::size_t heads = 0;
-    for (std::size_t k = 1; k < n; ++k) heads += ch_[k] == U'd';
+    for (std::size_t k = 1; k < n; ++k) heads += ch_[k] == 'd';
     slots_.assign(std::bit_ceil(2 * heads + 16), kNoKey);
     names_.reserve(heads);
     pool_.reserve(heads * 12);
     entries_.reserve(heads + 16);
     for (std::size_t k = 1; k < n; ++k) {
-      if (ch_[k] == U'd') renewKey(static_cast<int>(k));
+      if (ch_[k] == 'd') renewKey(static_cast<int>(k));
     }
   }
 
@@ -269,10 +273,10 @@ class ConversionText {
     for (;;) {
       const int i = findHead(from);
       if (i == kEnd) return true;
-      std::array<char32_t, kMaxConversion> text;
+      std::array<Char, kMaxConversion> text;
       const std::size_t length = conversionAt(i, text).length;
       if (length == 0) return false;  // no closing ")", a foreign character or too many digits
-      std::array<char32_t, kMaxValue> value;
+      std::array<Char, kMaxValue> value;
       const std::size_t valueLength = valueOf(text, length, value);
 
       // Every occurrence from i on, as the text stands now (they never overlap).
@@ -292,8 +296,8 @@ class ConversionText {
   }
 
   // The text as it stands.
-  Chars text() const {
-    Chars out;
+  std::vector<Char> text() const {
+    std::vector<Char> out;
     out.reserve(ch_.size());
     for (int p = next(0); p != kEnd; p = next(p)) out.push_back(at(p));
     return out;
@@ -326,7 +330,7 @@ class ConversionText {
     std::uint8_t seen;   // characters looked at
   };
 
-  char32_t at(int p) const { return ch_[static_cast<std::size_t>(p)]; }
+  Char at(int p) const { return ch_[static_cast<std::size_t>(p)]; }
   int next(int p) const { return p == kEnd ? kEnd : link_[static_cast<std::size_t>(p)].next; }
   int prev(int p) const { return link_[static_cast<std::size_t>(p)].prev; }
   bool removed(int p) const { return prev(p) == kRemoved; }
@@ -336,60 +340,60 @@ class ConversionText {
   // A head: "d", any four characters, "(", and at least one more character.
   int findHead(int from) const {
     for (int p = from; p != kEnd; p = next(p)) {
-      if (at(p) != U'd') continue;
+      if (at(p) != 'd') continue;
       int q = p;
       for (int k = 0; k < 5; ++k) q = next(q);
       if (q == kEnd || next(q) == kEnd) return kEnd;  // no later "d" has room either
-      if (at(q) == U'(') return p;
+      if (at(q) == '(') return p;
     }
     return kEnd;
   }
 
   // The conversion text that starts at a "d" into `text`, length 0 when none
   // does; also how many characters were looked at.
-  Look conversionAt(int p, std::array<char32_t, kMaxConversion>& text) const {
+  Look conversionAt(int p, std::array<Char, kMaxConversion>& text) const {
     std::uint8_t seen = 0;
     for (int k = 0; k <= 5; ++k, p = next(p)) {
       if (p == kEnd) return {0, seen};
       text[seen++] = at(p);
     }
-    if (text[5] != U'(') return {0, seen};
+    if (text[5] != '(') return {0, seen};
     for (std::size_t count = 0;; p = next(p)) {
       if (p == kEnd) return {0, seen};
-      const char32_t c = at(p);
+      const Char c = at(p);
       text[seen++] = c;
-      if (c == U')') return {seen, seen};
+      if (c == ')') return {seen, seen};
       if (!isUpperHexDigit(c) || ++count > kMaxHexDigits) return {0, seen};
     }
   }
 
   // The value of a conversion text: its digits as a decimal number padded
   // to the width, nothing for no digits. Returns the value's length.
-  static std::size_t valueOf(const std::array<char32_t, kMaxConversion>& text, std::size_t length,
-                             std::array<char32_t, kMaxValue>& value) {
+  static std::size_t valueOf(const std::array<Char, kMaxConversion>& text, std::size_t length,
+                             std::array<Char, kMaxValue>& value) {
     if (length == 7) return 0;
     std::uint64_t number = 0;
     for (std::size_t k = 6; k + 1 < length; ++k) {
-      const char32_t c = text[k];
-      number = number * 16 + (isDigit(c) ? c - U'0' : c - U'A' + 10);
+      const Char c = text[k];
+      number = number * 16 + static_cast<std::uint64_t>(isDigit(c) ? c - '0' : c - 'A' + 10);
     }
     char digits[20];
     const std::size_t count = static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, number).ptr - digits);
     const int width = readWidth(text[3], text[4]);
     const std::size_t pad = count < static_cast<std::size_t>(width) ? static_cast<std::size_t>(width) - count : 0;
-    std::fill_n(value.begin(), pad, U'0');
-    for (std::size_t k = 0; k < count; ++k) value[pad + k] = static_cast<char32_t>(digits[k]);
+    std::fill_n(value.begin(), pad, Char{'0'});
+    for (std::size_t k = 0; k < count; ++k) value[pad + k] = static_cast<Char>(digits[k]);
     return pad + count;
   }
 
-  static std::uint32_t hashOf(const char32_t* text, std::size_t length) {
+  static std::uint32_t hashOf(const Char* text, std::size_t length) {
     std::uint32_t hash = 2166136261u;  // FNV-1a
     for (std::size_t k = 0; k < length; ++k) hash = (hash ^ static_cast<std::uint32_t>(text[k])) * 16777619u;
     return hash;
   }
 
   // The slot holding the name, or the empty slot where it would go.
-  std::size_t slotOf(const char32_t* text, std::size_t length, std::uint32_t hash) const {
+  std::size_t slotOf(const Char* text, std::size_t length, std::uint32_t hash) const {
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
       const int id = slots_[slot];
@@ -401,11 +405,11 @@ class ConversionText {
     }
   }
 
-  int find(const char32_t* text, std::size_t length, std::uint32_t hash) const {
+  int find(const Char* text, std::size_t length, std::uint32_t hash) const {
     return slots_[slotOf(text, length, hash)];
   }
 
-  int findOrAdd(const char32_t* text, std::size_t length) {
+  int findOrAdd(const Char* text, std::size_t length) {
     const std::uint32_t hash = hashOf(text, length);
     const std::size_t slot = slotOf(text, length, hash);
     if (slots_[slot] != kNoKey) return slots_[slot];
@@ -426,7 +430,7 @@ class ConversionText {
   }
 
   void renewKey(int p) {
-    std::array<char32_t, kMaxConversion> text;
+    std::array<Char, kMaxConversion> text;
     const Look look = conversionAt(p, text);
     seen_[static_cast<std::size_t>(p)] = look.seen;
     const int id = look.length == 0 ? kNoKey : findOrAdd(text.data(), look.length);
@@ -465,7 +469,7 @@ class ConversionText {
   }
 
   // Replaces `length` characters starting at node r by `value`.
-  void replace(int r, std::size_t length, const char32_t* value, std::size_t valueLength) {
+  void replace(int r, std::size_t length, const Char* value, std::size_t valueLength) {
     const int before = prev(r);
     int p = r;
     for (std::size_t k = 0; k < length; ++k) {
@@ -489,36 +493,69 @@ class ConversionText {
     // a "d" whose look ended before the piece keeps what it had.
     int q = before;
     for (int k = 1; k <= kHeadReach && q > 0; ++k, q = prev(q)) {
-      if (seenOf(q) >= k && at(q) == U'd') renewKey(q);
+      if (seenOf(q) >= k && at(q) == 'd') renewKey(q);
     }
   }
 
-  Chars ch_;
+  std::vector<Char> ch_;
   std::vector<Link> link_;
   int original_ = 0;           // nodes before the first value's
   std::vector<int> key_;       // by original node: id of the name starting at its "d", if any
   std::vector<std::uint8_t> seen_;  // by original node: characters its "d"'s look covered
   std::vector<int> slots_;     // hash table of names_ ids, a power of two long
   std::vector<Name> names_;
-  Chars pool_;                 // the names' characters
+  std::vector<Char> pool_;                 // the names' characters
   std::vector<Entry> entries_;
   std::vector<int> hits_;
 };
 
-Chars render(const Chars& id, const Chars& tmpl) {
+// Whether the text has a conversion head: "d", any four characters, "(",
+// and at least one more character.
+template <typename Char>
+bool hasHead(std::span<const Char> text) {
+  for (std::size_t p = 0; p + 6 < text.size(); ++p) {
+    if (text[p] == 'd' && text[p + 5] == '(') return true;
+  }
+  return false;
+}
+
+// Renders the template's characters; appends the result to `out` in UTF-8.
+// Returns false for a malformed conversion.
+template <typename Char>
+bool render(std::string_view id, std::span<const Char> tmpl, std::string& out) {
   // Nibble table, index 0 = n11, 1 = n12, 2 = n21, … 15 = n82: the identifier's
   // characters from its right end, as they are.
-  std::array<char32_t, 16> nibble;
-  nibble.fill(U'0');
+  std::array<Char, 16> nibble;
+  nibble.fill(Char{'0'});
   const std::size_t used = id.size() < 16 ? id.size() : 16;
-  for (std::size_t k = 0; k < used; ++k) nibble[k] = id[id.size() - 1 - k];
+  for (std::size_t k = 0; k < used; ++k) nibble[k] = static_cast<unsigned char>(id[id.size() - 1 - k]);
 
-  StageChain chain(nibble, tmpl.size() + tmpl.size() / 2 + 16);
-
+  StageChain<Char> chain(nibble, tmpl.size() + tmpl.size() / 2 + 16);
   chain.run(tmpl);
-  ConversionText w(chain.finish());
-  if (w.evaluate()) return w.text();
-  return Chars(kTemplateError.begin(), kTemplateError.end());
+  std::vector<Char> chars = chain.finish();
+  std::span<const Char> text(chars.begin() + 1, chars.end());
+  std::vector<Char> converted;
+  if (hasHead(text)) {
+    ConversionText<Char> w(std::move(chars));
+    if (!w.evaluate()) return false;
+    converted = w.text();
+    text = converted;
+  }
+  if constexpr (sizeof(Char) == 1) {
+    // Characters below 0x100: one or two bytes.
+    out.reserve(text.size() + text.size() / 8);
+    for (Char c : text) {
+      if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+      } else {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      }
+    }
+  } else {
+    out += encodeUtf8(std::u32string_view(text.data(), text.size()));
+  }
+  return true;
 }
 
 }  // namespace
@@ -526,7 +563,19 @@ Chars render(const Chars& id, const Chars& tmpl) {
 std::string renderDecimal(std::string_view id) { return std::to_string(terva::hextoint(id)); }
 
 std::string cstuid(std::string_view id, std::string_view tmpl) {
-  return encodeUtf8(render(byteCharacters(id), textCharacters(tmpl)));
+  // Bytes stand for the characters where each template character is one:
+  // ASCII, and a template that is not UTF-8. Identifier characters always are.
+  const std::span<const unsigned char> bytes(reinterpret_cast<const unsigned char*>(tmpl.data()), tmpl.size());
+  std::string out;
+  bool rendered = false;
+  if (std::all_of(bytes.begin(), bytes.end(), [](unsigned char b) { return b < 0x80; })) {
+    rendered = render(id, bytes, out);
+  } else if (const std::optional<Chars> chars = decodeUtf8(tmpl)) {
+    rendered = render(id, std::span<const char32_t>(*chars), out);
+  } else {
+    rendered = render(id, bytes, out);
+  }
+  return rendered ? out : std::string(kTemplateError);
 }
 
 std::string identifierText(std::string_view id) { return encodeUtf8(byteCharacters(id)); }
