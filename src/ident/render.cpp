@@ -123,6 +123,11 @@ class StageChain {
     const std::size_t n = t.size();
     for (std::size_t i = 0; i < n;) {
       const Char c = t[i];
+      if (holding_ == 0 && c != 'd' && c != 'b' && c != 'n') {  // most characters
+        out_.push_back(c);
+        ++i;
+        continue;
+      }
       if (c == 'd' && i + 3 < n && t[i + 1] == 'e' && t[i + 2] == 'c') {
         if (t[i + 3] == '(') {
           for (char h : std::string_view("dec00(")) feed(0, static_cast<Char>(h));
@@ -169,7 +174,9 @@ class StageChain {
 
   // The output after a start node (index 0), as ConversionText takes it.
   std::vector<Char> finish() {
-    for (unsigned k = 0; k < kStages; ++k) {
+    // Stage by stage; passing characters on only ever fills later stages.
+    while (holding_ != 0) {
+      const unsigned k = static_cast<unsigned>(std::countr_zero(holding_));
       Stage<Char>& s = stages_[k];
       const std::array<Char, 3> held = s.held;
       const std::size_t n = s.heldLength;
@@ -256,8 +263,7 @@ class ConversionText {
     original_ = static_cast<int>(n);
     key_.assign(n, kNoKey);
     seen_.assign(n, 0);
-    std::size_t heads = 0;
-    for (std::size_t k = 1; k < n; ++k) heads += ch_[k] == 'd';
+    const auto heads = static_cast<std::size_t>(std::count(ch_.begin() + 1, ch_.end(), Char{'d'}));
     slots_.assign(std::bit_ceil(2 * heads + 16), kNoKey);
     names_.reserve(heads);
     pool_.reserve(heads * 12);
@@ -493,20 +499,22 @@ class ConversionText {
     // a "d" whose look ended before the piece keeps what it had.
     int q = before;
     for (int k = 1; k <= kHeadReach && q > 0; ++k, q = prev(q)) {
-      if (seenOf(q) >= k && at(q) == 'd') renewKey(q);
+      if (at(q) == 'd' && seenOf(q) >= k) renewKey(q);
     }
   }
 
   std::vector<Char> ch_;
   std::vector<Link> link_;
-  int original_ = 0;           // nodes before the first value's
-  std::vector<int> key_;       // by original node: id of the name starting at its "d", if any
-  std::vector<std::uint8_t> seen_;  // by original node: characters its "d"'s look covered
-  std::vector<int> slots_;     // hash table of names_ ids, a power of two long
+  int original_ = 0;  // nodes before the first value's
+  // By original node: id of the name starting at its "d", if any, and how
+  // many characters that "d"'s look covered.
+  std::vector<int> key_;
+  std::vector<std::uint8_t> seen_;
+  std::vector<int> slots_;  // hash table of names_ ids, a power of two long
   std::vector<Name> names_;
-  std::vector<Char> pool_;                 // the names' characters
+  std::vector<Char> pool_;  // the names' characters
   std::vector<Entry> entries_;
-  std::vector<int> hits_;
+  std::vector<int> hits_;  // occurrences of the conversion being replaced
 };
 
 // Whether the text has a conversion head: "d", any four characters, "(",
@@ -517,6 +525,24 @@ bool hasHead(std::span<const Char> text) {
     if (text[p] == 'd' && text[p + 5] == '(') return true;
   }
   return false;
+}
+
+// Characters below 0x100: one or two bytes; ASCII goes as it is.
+void appendUtf8(std::string& out, std::span<const unsigned char> text) {
+  const auto ascii = std::find_if(text.begin(), text.end(), [](unsigned char c) { return c >= 0x80; });
+  out.append(reinterpret_cast<const char*>(text.data()), static_cast<std::size_t>(ascii - text.begin()));
+  for (unsigned char c : std::span<const unsigned char>(ascii, text.end())) {
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+}
+
+void appendUtf8(std::string& out, std::span<const char32_t> text) {
+  out += encodeUtf8(std::u32string_view(text.data(), text.size()));
 }
 
 // Renders the template's characters; appends the result to `out` in UTF-8.
@@ -533,28 +559,13 @@ bool render(std::string_view id, std::span<const Char> tmpl, std::string& out) {
   StageChain<Char> chain(nibble, tmpl.size() + tmpl.size() / 2 + 16);
   chain.run(tmpl);
   std::vector<Char> chars = chain.finish();
-  std::span<const Char> text(chars.begin() + 1, chars.end());
-  std::vector<Char> converted;
-  if (hasHead(text)) {
-    ConversionText<Char> w(std::move(chars));
-    if (!w.evaluate()) return false;
-    converted = w.text();
-    text = converted;
+  if (!hasHead(std::span<const Char>(chars).subspan(1))) {
+    appendUtf8(out, std::span<const Char>(chars).subspan(1));
+    return true;
   }
-  if constexpr (sizeof(Char) == 1) {
-    // Characters below 0x100: one or two bytes.
-    out.reserve(text.size() + text.size() / 8);
-    for (Char c : text) {
-      if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-      } else {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-      }
-    }
-  } else {
-    out += encodeUtf8(std::u32string_view(text.data(), text.size()));
-  }
+  ConversionText<Char> w(std::move(chars));
+  if (!w.evaluate()) return false;
+  appendUtf8(out, std::span<const Char>(w.text()));
   return true;
 }
 
