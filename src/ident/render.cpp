@@ -129,14 +129,16 @@ class StageChain {
         continue;
       }
       if (c == 'd' && i + 3 < n && t[i + 1] == 'e' && t[i + 2] == 'c') {
-        if (t[i + 3] == '(') {
-          for (char h : std::string_view("dec00(")) feed(0, static_cast<Char>(h));
-          i += 4;
-          continue;
-        }
-        if (i + 4 < n && isDigit(t[i + 3]) && t[i + 4] == '(') {
-          for (Char h : {Char{'d'}, Char{'e'}, Char{'c'}, Char{'0'}, t[i + 3], Char{'('}}) feed(0, h);
-          i += 5;
+        const bool noWidth = t[i + 3] == '(';
+        if (noWidth || (i + 4 < n && isDigit(t[i + 3]) && t[i + 4] == '(')) {
+          const std::array<Char, 6> head{Char{'d'}, Char{'e'}, Char{'c'}, Char{'0'}, noWidth ? Char{'0'} : t[i + 3], Char{'('}};
+          // No name starts with these: with every stage empty they pass.
+          if (holding_ == 0) {
+            out_.insert(out_.end(), head.begin(), head.end());
+          } else {
+            for (Char h : head) feed(0, h);
+          }
+          i += noWidth ? 4 : 5;
           continue;
         }
       }
