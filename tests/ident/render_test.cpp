@@ -1,6 +1,7 @@
 #include "ident/render.h"
 
 #include "protocol/hextext.h"
+#include "protocol/utf8.h"
 
 #include <gtest/gtest.h>
 
@@ -151,51 +152,60 @@ TEST(IdentDisplay, StartsInDecWithZero) {
 // the same results for ASCII templates and identifiers.
 namespace reference {
 
-void replaceAll(std::string& text, std::string_view from, std::string_view to, std::size_t start = 0) {
-  std::string out = text.substr(0, start);
+// Works on bytes (ASCII) or on code points alike.
+template <typename S>
+S text(std::string_view ascii) {
+  return S(ascii.begin(), ascii.end());
+}
+
+template <typename S>
+void replaceAll(S& text, const S& from, const S& to, std::size_t start = 0) {
+  S out = text.substr(0, start);
   std::size_t pos = start;
-  for (std::size_t hit = text.find(from, pos); hit != std::string::npos; hit = text.find(from, pos)) {
+  for (std::size_t hit = text.find(from, pos); hit != S::npos; hit = text.find(from, pos)) {
     out.append(text, pos, hit - pos);
     out.append(to);
     pos = hit + from.size();
   }
-  out.append(text, pos, std::string::npos);
+  out.append(text, pos, S::npos);
   text = std::move(out);
 }
 
-std::string cstuid(const std::string& id, const std::string& tmpl) {
-  std::string nib(16, '0');
+template <typename S>
+S cstuid(const S& id, const S& tmpl) {
+  using C = typename S::value_type;
+  S nib(16, C('0'));
   for (std::size_t k = 0; k < id.size() && k < 16; ++k) nib[k] = id[id.size() - 1 - k];
-  std::string w = tmpl;
-  replaceAll(w, "dec(", "dec00(");
-  for (char k = '0'; k <= '9'; ++k) replaceAll(w, std::string("dec") + k + "(", std::string("dec0") + k + "(");
-  for (int b = 0; b < 8; ++b) replaceAll(w, std::string("b") + char('1' + b), std::string() + nib[2 * b + 1] + nib[2 * b]);
-  for (int k = 0; k < 16; ++k) replaceAll(w, std::string("n") + char('1' + k / 2) + char('1' + k % 2), std::string(1, nib[k]));
+  S w = tmpl;
+  replaceAll(w, text<S>("dec("), text<S>("dec00("));
+  for (char k = '0'; k <= '9'; ++k) replaceAll(w, text<S>(std::string("dec") + k + "("), text<S>(std::string("dec0") + k + "("));
+  for (int b = 0; b < 8; ++b) replaceAll(w, S{C('b'), C('1' + b)}, S{nib[2 * b + 1], nib[2 * b]});
+  for (int k = 0; k < 16; ++k) replaceAll(w, S{C('n'), C('1' + k / 2), C('1' + k % 2)}, S(1, nib[k]));
   std::size_t from = 0;
   for (;;) {
-    std::size_t i = std::string::npos;
-    for (std::size_t d = w.find('d', from); d != std::string::npos && d + 6 < w.size(); d = w.find('d', d + 1)) {
-      if (w[d + 5] == '(') {
+    std::size_t i = S::npos;
+    for (std::size_t d = w.find(C('d'), from); d != S::npos && d + 6 < w.size(); d = w.find(C('d'), d + 1)) {
+      if (w[d + 5] == C('(')) {
         i = d;
         break;
       }
     }
-    if (i == std::string::npos) return w;
-    const std::size_t close = w.find(')', i + 6);
-    if (close == std::string::npos) return "error";
-    const std::string digits = w.substr(i + 6, close - i - 6);
-    if (digits.size() > 16) return "error";
+    if (i == S::npos) return w;
+    const std::size_t close = w.find(C(')'), i + 6);
+    if (close == S::npos) return text<S>("error");
+    const S digits = w.substr(i + 6, close - i - 6);
+    if (digits.size() > 16) return text<S>("error");
     std::uint64_t v = 0;
-    for (char c : digits) {
-      if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) return "error";
+    for (C c : digits) {
+      if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) return text<S>("error");
       v = v * 16 + static_cast<std::uint64_t>(c <= '9' ? c - '0' : c - 'A' + 10);
     }
-    const char a = w[i + 3], b = w[i + 4];
+    const C a = w[i + 3], b = w[i + 4];
     int width = 0;
-    if (a >= '0' && a <= '9' && b >= '0' && b <= '9') width = (a - '0') * 10 + (b - '0');
-    if (a == '+' && b >= '0' && b <= '9') width = b - '0';
-    std::string value = digits.empty() ? "" : std::to_string(v);
-    if (!digits.empty() && value.size() < static_cast<std::size_t>(width)) value.insert(0, static_cast<std::size_t>(width) - value.size(), '0');
+    if (a >= '0' && a <= '9' && b >= '0' && b <= '9') width = static_cast<int>(a - '0') * 10 + static_cast<int>(b - '0');
+    if (a == '+' && b >= '0' && b <= '9') width = static_cast<int>(b - '0');
+    S value = digits.empty() ? S() : text<S>(std::to_string(v));
+    if (!digits.empty() && value.size() < static_cast<std::size_t>(width)) value.insert(0, static_cast<std::size_t>(width) - value.size(), C('0'));
     replaceAll(w, w.substr(i, close + 1 - i), value, i);
     from = i >= 5 ? i - 5 : 0;
   }
@@ -219,6 +229,33 @@ TEST(IdentCstuid, MatchesTheStepByStepRendering) {
     const int m = static_cast<int>(random() % 8);
     for (int k = 0; k < m; ++k) id += idChars[random() % idChars.size()];
     ASSERT_EQ(cstuid(id, tmpl), reference::cstuid(id, tmpl)) << "id \"" << id << "\" template \"" << tmpl << '"';
+  }
+}
+
+// The same with characters beyond ASCII: UTF-8 templates, templates that are
+// not UTF-8 (one character a byte) and identifier bytes above 7F, compared
+// with the step-by-step rendering of their characters.
+TEST(IdentCstuid, MatchesTheStepByStepRenderingBeyondAscii) {
+  std::mt19937 random(20240612);
+  const std::string pieces[] = {"d", "(", ")", "dec(", "dec5(", "b1", "b2", "b", "n11", "n1", "1", "F", "x", " ",
+                                "\xD0\x96", "d\xD0\x96\xD0\x96\xD0\x96\xD0\x96(", "\xC3\xA9(", "\xE2\x82\xAC",
+                                "\xF0\x9F\x98\x80", "dec(b1)", "dxxxx(F)"};
+  // Bytes that are not UTF-8 where they stand.
+  const std::string strays[] = {"\xCA", "\xFF", "\xD0", "\x96"};
+  const std::string idChars = "0123456789ABCDEFbdn(\xC3\xA9\xFF\x80\xD0\x96";
+  for (int round = 0; round < 20000; ++round) {
+    std::string tmpl;
+    const int n = static_cast<int>(random() % 14);
+    for (int k = 0; k < n; ++k) tmpl += pieces[random() % std::size(pieces)];
+    if (round % 2 == 1) tmpl.insert(random() % (tmpl.size() + 1), strays[random() % std::size(strays)]);
+    std::string id;
+    const int m = static_cast<int>(random() % 8);
+    for (int k = 0; k < m; ++k) id += idChars[random() % idChars.size()];
+    const std::u32string idCharacters(reinterpret_cast<const unsigned char*>(id.data()),
+                                      reinterpret_cast<const unsigned char*>(id.data()) + id.size());
+    // renderedCharacters reads the template as rendering does: UTF-8, else bytes.
+    const std::u32string expected = reference::cstuid(idCharacters, renderedCharacters(tmpl));
+    ASSERT_EQ(cstuid(id, tmpl), encodeUtf8(expected)) << "id \"" << id << "\" template \"" << tmpl << '"';
   }
 }
 

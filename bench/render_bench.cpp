@@ -1,0 +1,57 @@
+// Times the template renderer alone: the 32 Ki-character template terva-bench
+// renders (every conversion different) and a short everyday template. Prints
+// the median of many runs; "terva-render-bench big 1" renders once, for
+// instruction counts under callgrind.
+//   terva-render-bench [big|short|both] [RUNS]
+#include "ident/render.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The same template as terva-bench's bigTemplate().
+std::string bigTemplate() {
+  std::string t;
+  char piece[40];
+  for (unsigned i = 0; t.size() < 32 * 1024; ++i) {
+    std::snprintf(piece, sizeof piece, "dec%u(%X) b%u n%u%u;", i % 10, 0x10000u + i, 1 + i % 8, 1 + i % 8, 1 + i % 2);
+    t += piece;
+  }
+  t.resize(32 * 1024);
+  t.replace(t.size() - 8, 8, "dec(FF);");
+  return t;
+}
+
+constexpr const char* kId = "1A2B3C4D5E6F7081";
+
+void timeTemplate(const char* name, const std::string& tmpl, int runs) {
+  using Clock = std::chrono::steady_clock;
+  std::vector<double> ms;
+  std::size_t size = 0;
+  for (int i = 0; i < runs; ++i) {
+    const auto t0 = Clock::now();
+    const std::string out = terva::ident::cstuid(kId, tmpl);
+    ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+    size = out.size();
+  }
+  std::sort(ms.begin(), ms.end());
+  std::printf("%s: %zu characters -> %zu, median %.4f ms, min %.4f ms over %d runs\n", name, tmpl.size(), size,
+              ms[ms.size() / 2], ms.front(), runs);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* which = argc > 1 ? argv[1] : "both";
+  const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 0;
+  const bool both = std::strcmp(which, "both") == 0;
+  if (both || std::strcmp(which, "big") == 0) timeTemplate("32k", bigTemplate(), runs > 0 ? runs : 200);
+  if (both || std::strcmp(which, "short") == 0) timeTemplate("short", "dec3(b3)-dec5(b2b1)", runs > 0 ? runs : 200000);
+  return 0;
+}
