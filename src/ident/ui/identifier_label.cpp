@@ -38,24 +38,31 @@ void IdentifierLabel::changeEvent(QEvent* event) {
   QLabel::changeEvent(event);
   if (event->type() == QEvent::FontChange && !fitting_) {
     asciiAdvance_.clear();  // another font: widths measured afresh
+    fittedWidth_ = -1;
     fit();
   }
 }
 
 void IdentifierLabel::fit() {
   if (fitting_) return;
-  fitting_ = true;
   const int width = contentsRect().width() - 2 * margin() - 2;
+  if (width == fittedWidth_ && full_ == fittedText_) return;  // the same card again
+  fitting_ = true;
+  fittedText_ = full_;
+  fittedWidth_ = width;
   if (width <= 0) {
     // Not laid out yet: the first resize fits the text.
     setText(full_);
     fitting_ = false;
     return;
   }
-  // Plain text: line breaks and tabs would show as boxes or nothing; show blanks.
+  // Plain text: line breaks and tabs would show as boxes or nothing; show
+  // blanks. Copied only when there are any.
   QString shown = full_;
-  for (QChar& c : shown) {
-    if (c.unicode() < 0x20) c = QLatin1Char(' ');
+  if (std::any_of(full_.cbegin(), full_.cend(), [](QChar c) { return c.unicode() < 0x20; })) {
+    for (QChar& c : shown) {
+      if (c.unicode() < 0x20) c = QLatin1Char(' ');
+    }
   }
   // Cards come in bursts: measure each text once at the large size and step
   // down only when it does not fit; touch the font and tooltip only on change.
@@ -104,6 +111,38 @@ void IdentifierLabel::fit() {
   const QString tip = elided ? full_ : QString();
   if (toolTip() != tip) setToolTip(tip);
   fitting_ = false;
+}
+
+IdentifierBox::IdentifierBox(IdentifierLabel* label, QWidget* parent) : QWidget(parent), label_(label) {
+  label_->setParent(this);
+  setSizePolicy(label_->sizePolicy());
+  takeLabelHints();
+}
+
+QSize IdentifierBox::sizeHint() const { return hint_; }
+QSize IdentifierBox::minimumSizeHint() const { return minimumHint_; }
+
+void IdentifierBox::takeLabelHints() {
+  hint_ = label_->sizeHint();
+  // The label's own minimum (its height) counts as it would in a layout.
+  minimumHint_ = label_->minimumSizeHint().expandedTo(label_->minimumSize());
+}
+
+bool IdentifierBox::event(QEvent* event) {
+  // The label may have changed its geometry (it tells only while shown):
+  // pass it on only if it did.
+  if (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Show) {
+    const QSize hint = hint_, minimumHint = minimumHint_;
+    takeLabelHints();
+    if (hint_ != hint || minimumHint_ != minimumHint) updateGeometry();
+    if (event->type() == QEvent::LayoutRequest) return true;
+  }
+  return QWidget::event(event);
+}
+
+void IdentifierBox::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  label_->setGeometry(rect());
 }
 
 }  // namespace terva::app

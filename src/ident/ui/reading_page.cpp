@@ -99,7 +99,7 @@ ReadingPage::ReadingPage(ReadingPageServices services, QWidget* parent)
   pv->addWidget(kinds);
 
   Label32 = new app::IdentifierLabel;
-  pv->addWidget(Label32, 1);
+  pv->addWidget(new app::IdentifierBox(Label32), 1);
 
   auto* modes = new QWidget;
   setBackground(modes, fromBgr(kPanelStripColour));
