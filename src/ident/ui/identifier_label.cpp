@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 
 #include <algorithm>
+#include <utility>
 
 namespace terva::app {
 
@@ -22,7 +23,7 @@ IdentifierLabel::IdentifierLabel(QWidget* parent) : QLabel(parent) {
 }
 
 void IdentifierLabel::setIdentifier(const QString& text) {
-  full_ = text;
+  if (text != full_) full_ = text;
   fit();
 }
 
@@ -73,7 +74,7 @@ void IdentifierLabel::fit() {
   // Most identifiers are short ASCII: the sum of the characters' own widths,
   // with a little room for kerning, shows they fit without shaping the text.
   int advance = 0;
-  for (const QChar c : shown) {
+  for (const QChar c : std::as_const(shown)) {
     if (c.unicode() >= 128) {
       advance = -1;
       break;

@@ -225,7 +225,12 @@ void ReadingPage::setKind(IdKind kind) {
 void ReadingPage::showIdentifier(const IdMessage& msg) {
   const std::string& rendered = display_.show(msg.identifier);
   setKind(msg.kind);
-  const QString text = labelText(rendered);
+  // The same card read again: its text is converted already.
+  if (rendered != shownRendered_) {
+    shownRendered_ = rendered;
+    shownText_ = labelText(rendered);
+  }
+  const QString text = shownText_;
   Label32->setIdentifier(text);
   // With both delivery options off there is nothing to deliver.
   const DeliveryOptions options = delivery();
