@@ -14,6 +14,9 @@ IdentifierLabel::IdentifierLabel(QWidget* parent) : QLabel(parent) {
   setAlignment(Qt::AlignCenter);
   setTextInteractionFlags(Qt::TextSelectableByMouse);
   setWordWrap(false);
+  // Safe areas exist only on phones; without them, finding the contents
+  // rectangle, which every new text does twice, skips asking the window.
+  setAttribute(Qt::WA_ContentsMarginsRespectsSafeArea, false);
   QFont big = font();
   big.setPointSize(kBasePointSize);
   big.setBold(true);
