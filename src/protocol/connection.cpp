@@ -35,9 +35,6 @@ ConnectionController::ConnectionController(ReaderSession& session, Prompts& prom
   connect(&session_, &ReaderSession::lineErrors, this, [this](const std::vector<std::string>& messages) {
     for (const auto& m : messages) prompts_.message(m);
   });
-  // Any frame or card from the reader shows it answers.
-  connect(&session_, &ReaderSession::frameReceived, this, [this] { setStatus({}); });
-  connect(&session_, &ReaderSession::identifierReceived, this, [this] { setStatus({}); });
 }
 
 ConnectionController::~ConnectionController() = default;
@@ -108,6 +105,17 @@ void ConnectionController::connectLater(Millis delay) { Timer4->start(delay); }
 void ConnectionController::setStatus(const std::string& text) {
   if (text == status_) return;
   status_ = text;
+  // Any frame or card from the reader shows it answers. That matters only
+  // while the status says otherwise: only then is every card and frame seen here.
+  if (status_.empty()) {
+    for (auto& c : answered_) {
+      disconnect(c);
+      c = {};
+    }
+  } else if (!answered_[0]) {
+    answered_[0] = connect(&session_, &ReaderSession::frameReceived, this, [this] { setStatus({}); });
+    answered_[1] = connect(&session_, &ReaderSession::identifierReceived, this, [this] { setStatus({}); });
+  }
   emit statusChanged(QString::fromStdString(status_));
 }
 

@@ -71,6 +71,7 @@ class ConnectionController : public QObject {
   std::vector<PortEntry> ports_;
   int selected_ = -1;
   std::string status_;
+  QMetaObject::Connection answered_[2];  // while the status is shown: frames, cards
   std::unique_ptr<Timer> Timer4;  // the automatic connection
 };
 

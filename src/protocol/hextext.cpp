@@ -31,12 +31,13 @@ std::string byteHex(unsigned value) {
 }
 
 std::string bytesToHex(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size() * 2);
+  // Every receive event goes through here: written in place, no per-character growth checks.
+  std::string out(bytes.size() * 2, '\0');
+  char* d = out.data();
   for (const char ch : bytes) {
     const auto c = static_cast<unsigned char>(ch);
-    out.push_back(kDigits[c >> 4]);
-    out.push_back(kDigits[c & 0xF]);
+    *d++ = kDigits[c >> 4];
+    *d++ = kDigits[c & 0xF];
   }
   return out;
 }

@@ -1,5 +1,7 @@
 #include "protocol/idmessage.h"
 
+#include <cstring>
+
 namespace terva {
 
 namespace {
@@ -12,26 +14,41 @@ constexpr std::array<IdKindInfo, 5> kKinds = {{
     {IdKind::Uid, "UID: "},
 }};
 
-// The kind whose prefix stands at `pos`, first in test order; null if none.
-const IdKindInfo* prefixAt(std::string_view bytes, std::size_t pos) {
-  const std::string_view rest = bytes.substr(pos);
-  for (const IdKindInfo& k : kKinds) {
-    if (rest.substr(0, k.prefix.size()) == k.prefix) return &k;
-  }
-  return nullptr;
-}
-
 struct Found {
   const IdKindInfo* kind;
   std::size_t pos;
 };
 
-// The next prefix at or after `from`, scanning left to right.
+// The next prefix starting at or after `from`: the leftmost one. Every prefix
+// ends in ": " and holds no other colon, so prefixes are found in the order
+// of their colons, and only at a colon followed by a blank need the five be
+// compared. Two prefixes ending at the same colon ("Random UID: " and
+// "UID: ") start at different places: the longer starts first. No two
+// prefixes share a first letter, so none other can start at the same place.
 Found nextPrefix(std::string_view bytes, std::size_t from) {
-  for (std::size_t pos = from; pos < bytes.size(); ++pos) {
-    if (const IdKindInfo* k = prefixAt(bytes, pos)) return {k, pos};
+  const std::size_t size = bytes.size();
+  std::size_t colon = from;
+  while (colon + 1 < size) {
+    const void* hit = std::memchr(bytes.data() + colon, ':', size - 1 - colon);
+    if (hit == nullptr) break;
+    colon = static_cast<std::size_t>(static_cast<const char*>(hit) - bytes.data());
+    if (bytes[colon + 1] == ' ') {
+      const IdKindInfo* best = nullptr;
+      std::size_t bestPos = 0;
+      for (const IdKindInfo& k : kKinds) {
+        const std::size_t len = k.prefix.size();
+        if (colon + 2 < from + len) continue;  // it would start before `from`
+        const std::size_t pos = colon + 2 - len;
+        if ((best == nullptr || pos < bestPos) && bytes.substr(pos, len) == k.prefix) {
+          best = &k;
+          bestPos = pos;
+        }
+      }
+      if (best != nullptr) return {best, bestPos};
+    }
+    ++colon;
   }
-  return {nullptr, bytes.size()};
+  return {nullptr, size};
 }
 
 }  // namespace

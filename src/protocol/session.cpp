@@ -1,6 +1,6 @@
 #include "protocol/session.h"
 
-#include <QElapsedTimer>
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -9,8 +9,12 @@
 
 namespace terva {
 
-ReaderSession::ReaderSession(Clock& clock, QObject* parent) : QObject(parent), Timer1(clock.createTimer()) {
+ReaderSession::ReaderSession(Clock& clock, QObject* parent)
+    : QObject(parent), Timer1(clock.createTimer()), replyTimer_(new QTimer(this)) {
   Timer1->onTimeout = [this] { watchTick(); };
+  replyTimer_->setSingleShot(true);
+  replyTimer_->setTimerType(Qt::PreciseTimer);
+  connect(replyTimer_, &QTimer::timeout, this, [this] { replyTimeUp(); });
 }
 
 ReaderSession::~ReaderSession() { releasePort(); }
@@ -82,34 +86,33 @@ void ReaderSession::writeBytes(const std::string& bytes) {
 
 void ReaderSession::waitForReply(const std::function<bool()>& done, std::chrono::milliseconds limit) {
   if (done()) return;
-  QEventLoop loop;
-  QTimer timeout;
-  timeout.setSingleShot(true);
-  timeout.setTimerType(Qt::PreciseTimer);
-  QElapsedTimer elapsed;
-  elapsed.start();
-  // Even a precise timer may fire a little early; the limit is never cut short.
-  QObject::connect(&timeout, &QTimer::timeout, &loop, [&] {
-    const qint64 left = limit.count() - elapsed.elapsed();
-    if (left > 0) {
-      timeout.start(static_cast<int>(left));
-    } else {
-      loop.quit();
-    }
-  });
-  timeout.start(limit);
-  wait_ = &loop;
-  waitDone_ = &done;
-  // Receive events and timers go on; the operator's input waits until the reply is in.
-  loop.exec(QEventLoop::ExcludeUserInputEvents);
-  wait_ = nullptr;
-  waitDone_ = nullptr;
+  // One timer serves every wait: arming it costs less than making a timer
+  // and connecting it for each command.
+  waitLimit_ = limit;
+  waitStarted_.start();
+  timeUp_ = false;
+  replyTimer_->start(limit);
+  // Receive events and timers go on; the operator's input waits until the
+  // reply is in. Each pass returns once it has handled something; ending the
+  // wait this way wakes nothing, where quitting a nested event loop wakes the
+  // event loop once more.
+  while (!done() && !timeUp_) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::ExcludeUserInputEvents);
+  }
+  replyTimer_->stop();
 }
 
-void ReaderSession::replyStored(const Answer& frame) {
-  if (wait_ && (*waitDone_)()) wait_->quit();
-  emit frameReceived(frame);
+void ReaderSession::replyTimeUp() {
+  // Even a precise timer may fire a little early; the limit is never cut short.
+  const qint64 left = waitLimit_.count() - waitStarted_.elapsed();
+  if (left > 0) {
+    replyTimer_->start(static_cast<int>(left));
+  } else {
+    timeUp_ = true;
+  }
 }
+
+void ReaderSession::replyStored(const Answer& frame) { emit frameReceived(frame); }
 
 void ReaderSession::identifier(const IdMessage& msg) { emit identifierReceived(msg); }
 

@@ -2,6 +2,7 @@
 // The session with the reader: the one open port, the exchange every command
 // goes through, the disconnect watch, and signals for what the reader does.
 // Pages and workflows talk only to this.
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 
@@ -14,7 +15,7 @@
 #include "protocol/clock.h"
 #include "protocol/exchange.h"
 
-class QEventLoop;
+class QTimer;
 
 namespace terva {
 
@@ -80,13 +81,16 @@ class ReaderSession : public QObject, private ExchangeHost {
 
   void watchTick();
   void releasePort();
+  void replyTimeUp();
 
   Exchange exchange_{*this};
   QPointer<serial::TComPort> port_;
   std::string path_;
   std::unique_ptr<Timer> Timer1;  // the disconnect watch, 200 ms
-  QEventLoop* wait_ = nullptr;
-  const std::function<bool()>* waitDone_ = nullptr;
+  QTimer* replyTimer_;  // child; the time limit of the wait for a reply
+  QElapsedTimer waitStarted_;
+  std::chrono::milliseconds waitLimit_{0};
+  bool timeUp_ = false;
 };
 
 }  // namespace terva

@@ -55,6 +55,12 @@ std::string MessageFor(int code, int osError) {
 // is far smaller, so a read never returns more anyway.
 constexpr int kMaxReadChunk = 64 * 1024;
 
+// What one notification takes from the device at most (the size of the
+// kernel's line discipline buffer), and what the port keeps for a handler
+// that leaves bytes unread before it leaves the rest in the device.
+constexpr std::size_t kTakeChunk = 4096;
+constexpr std::size_t kMaxTaken = 64 * 1024;
+
 // While a handler leaves received bytes unread, the queue is watched at
 // this interval instead of by the (level-triggered) input notifier.
 constexpr int kParkIntervalMs = 50;
@@ -161,17 +167,23 @@ int TCustomComPort::WriteStr(const std::string& str) {
 TComErrors TCustomComPort::PendingLineErrors() { return LastErrors(); }
 
 // One device notification: the error check, then the receive check.
-// Handlers may close or delete the port, or run nested event loops; the
-// notifier stays off meanwhile so the same port is never re-entered.
+// Handlers may close or delete the port, or run nested event loops; the same
+// port is never re-entered. The notifier stays on while the handlers run:
+// switching it off and on costs two wake-ups of the event loop per event.
 void TCustomComPort::DeliverEvents() {
-  if (!Connected() || delivering_ || stalled_ || gone_) {
+  if (!Connected() || stalled_ || gone_) {
+    return;
+  }
+  if (delivering_) {
+    // A handler runs a nested event loop and bytes are waiting: the notifier
+    // is level-triggered, so it stays off until that handler has returned.
+    SuspendListening();
     return;
   }
   QPointer<TCustomComPort> self(this);
   const unsigned session = session_;
   const auto sameSession = [&] { return !self.isNull() && session_ == session; };
 
-  SuspendListening();
   delivering_ = true;
   bool park = false;
   try {
@@ -181,7 +193,8 @@ void TCustomComPort::DeliverEvents() {
       handler(this, errors);
     }
     if (sameSession()) {
-      const int count = InputCount();
+      TakeFromDevice();
+      const auto count = static_cast<int>(rxTaken_.size());
       if (count > 0) {
         const std::uint64_t consumedBefore = rxConsumed_;
         if (OnRxChar) {
@@ -219,9 +232,17 @@ void TCustomComPort::DeliverEvents() {
   }
   delivering_ = false;
   if (park && session_ == session && Connected() && !stalled_ && !gone_) {
+    SuspendListening();
     parkTimer_->start(kParkIntervalMs);
   }
   ResumeListening();
+}
+
+void TCustomComPort::TakeFromDevice() {
+  if (rxTaken_.size() >= kMaxTaken) return;
+  char chunk[kTakeChunk];
+  const int n = ReadDevice(chunk, static_cast<int>(sizeof chunk));
+  rxTaken_.append(chunk, static_cast<std::size_t>(n));
 }
 
 void TCustomComPort::CheckParked() {

@@ -216,6 +216,7 @@ class TCustomComPort : public QObject {
   void Close();
 
   // Returns at once with what is waiting, at most count bytes (0 when none).
+  // Bytes already taken from the device for a notification come first.
   int Read(char* buffer, int count);
   // As Read; str gets one char per byte, values 0..255 unchanged.
   int ReadStr(std::string& str, int count);
@@ -226,7 +227,8 @@ class TCustomComPort : public QObject {
   int WriteStr(const std::string& str);
 
   void ClearBuffer(bool input, bool output);
-  // Bytes waiting in the receive queue.
+  // Bytes waiting: those taken from the device for a notification and not
+  // yet read, and those still in the receive queue.
   int InputCount();
   // Line errors since the previous call.
   TComErrors LastErrors();
@@ -237,7 +239,8 @@ class TCustomComPort : public QObject {
 
   // Called inside Open once the port listens.
   std::function<void(TCustomComPort*)> OnAfterOpen;
-  // Bytes are waiting; the handler reads them. Never re-entered for one port.
+  // Bytes are waiting (count, as InputCount); the handler reads them. Never
+  // re-entered for one port.
   std::function<void(TCustomComPort*, int)> OnRxChar;
   // Line errors occurred; called before OnRxChar for the same notification.
   std::function<void(TCustomComPort*, TComErrors)> OnError;
@@ -249,6 +252,9 @@ class TCustomComPort : public QObject {
  private:
   // Portable notification handling (comport.cpp).
   void DeliverEvents();
+  // Moves what the receive queue holds into rxTaken_ with one read (nothing
+  // once rxTaken_ is full); raises like Read.
+  void TakeFromDevice();
   void CheckParked();
   void StopDelivering(const char* why);
 
@@ -256,6 +262,9 @@ class TCustomComPort : public QObject {
   void ApplyLineSettings(int fd) const;
   void ResumeListening();
   void SuspendListening();
+  // One read of the device without waiting: 0 when nothing is there;
+  // raises code 3 when the read fails.
+  int ReadDevice(char* buffer, int count);
   bool DeviceHungUp() const;
   void MarkGone(int err);
   [[noreturn]] void RaiseDeviceError(int code, int err);
@@ -280,6 +289,10 @@ class TCustomComPort : public QObject {
   int goneErrno_ = 0;
   int parkedCount_ = 0;
   std::uint64_t rxConsumed_ = 0;         // bumped by every read or input flush
+  // Received bytes a notification took from the device and the handler has
+  // not read yet. Reading them up front spares asking the device how much
+  // it holds on every notification.
+  std::string rxTaken_;
   bool lineCountersSupported_ = false;
   TLineErrorCounters lineCounters_;
 };

@@ -147,6 +147,7 @@ void TCustomComPort::Open() {
   const bool countersSupported = ReadLineCounters(fd.get(), counters) == 0;
 
   fd_ = fd.release();
+  rxTaken_.clear();
   ++session_;
   lineCountersSupported_ = countersSupported;
   lineCounters_ = counters;
@@ -174,6 +175,7 @@ void TCustomComPort::Close() {
   (void)::ioctl(fd_, TIOCNXCL);
   ::close(fd_);
   fd_ = -1;
+  rxTaken_.clear();
   ++session_;
 }
 
@@ -266,12 +268,23 @@ int TCustomComPort::Read(char* buffer, int count) {
   if (buffer == nullptr || count <= 0) {
     return 0;
   }
+  // What a notification took comes first; the device is read once that is gone.
+  int n = 0;
+  if (!rxTaken_.empty()) {
+    n = static_cast<int>(std::min<std::size_t>(rxTaken_.size(), static_cast<std::size_t>(count)));
+    std::memcpy(buffer, rxTaken_.data(), static_cast<std::size_t>(n));
+    rxTaken_.erase(0, static_cast<std::size_t>(n));
+  } else {
+    n = ReadDevice(buffer, count);
+  }
+  if (n > 0) ++rxConsumed_;
+  return n;
+}
+
+int TCustomComPort::ReadDevice(char* buffer, int count) {
   for (;;) {
     const ssize_t n = ::read(fd_, buffer, static_cast<std::size_t>(count));
-    if (n >= 0) {
-      if (n > 0) ++rxConsumed_;
-      return static_cast<int>(n);
-    }
+    if (n >= 0) return static_cast<int>(n);
     const int err = errno;
     if (err == EINTR) continue;
     if (err == EAGAIN || err == EWOULDBLOCK) return 0;
@@ -334,11 +347,14 @@ void TCustomComPort::ClearBuffer(bool input, bool output) {
     return;
   }
   const int queue = input && output ? TCIOFLUSH : input ? TCIFLUSH : TCOFLUSH;
+  if (input) {
+    rxTaken_.clear();
+    ++rxConsumed_;
+  }
   if (::tcflush(fd_, queue) != 0) {
     const int err = errno;
     RaiseDeviceError(CE_PurgeFailed, err);
   }
-  if (input) ++rxConsumed_;
 }
 
 int TCustomComPort::InputCount() {
@@ -350,7 +366,7 @@ int TCustomComPort::InputCount() {
     const int err = errno;
     RaiseDeviceError(CE_ClearComFailed, err);
   }
-  return count;
+  return static_cast<int>(std::min<std::size_t>(rxTaken_.size() + static_cast<std::size_t>(count), INT_MAX));
 }
 
 TComErrors TCustomComPort::LastErrors() {

@@ -1,13 +1,16 @@
 // The identifier label: plain text always, long identifiers fitted to the page.
+#include <QEvent>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QTest>
+#include <QVBoxLayout>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
 #include "ident/ui/identifier_label.h"
 
+using terva::app::IdentifierBox;
 using terva::app::IdentifierLabel;
 
 namespace {
@@ -62,6 +65,57 @@ TEST_F(LabelTest, BeyondThatElidedInTheMiddleWithTheWholeTextInTheTooltip) {
   EXPECT_EQ(label->identifier(), text);
   // The page's minimum width does not grow with the text.
   EXPECT_LT(page.minimumSizeHint().width(), 900);
+}
+
+// Layout requests travel up one widget a pass of the event loop.
+void settle() {
+  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+}
+
+// Counts the layout requests a widget receives.
+struct LayoutRequests : QObject {
+  int count = 0;
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::LayoutRequest) ++count;
+    return false;
+  }
+};
+
+// In its box, a new identifier does not re-lay the page out (which would
+// repaint all of it); a change of the label's height still does.
+TEST(IdentifierBoxTest, OnlyRealGeometryChangesReachThePage) {
+  QWidget page;
+  auto* layout = new QVBoxLayout(&page);
+  auto* label = new IdentifierLabel;
+  auto* box = new IdentifierBox(label);
+  layout->addWidget(box, 1);
+  page.resize(900, 300);
+  page.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
+  settle();
+  EXPECT_EQ(label->geometry(), box->rect());
+  EXPECT_EQ(box->sizeHint(), label->sizeHint());
+  EXPECT_GE(box->minimumSizeHint().height(), 90);
+
+  LayoutRequests requests;
+  page.installEventFilter(&requests);
+  for (const char* id : {"1715004", "1715005", "255"}) label->setIdentifier(id);
+  settle();
+  EXPECT_EQ(requests.count, 0);
+  EXPECT_EQ(label->text(), "255");
+
+  // Without its minimum height, the label's height follows its font: the
+  // smallest font, for a very long identifier, makes it lower.
+  label->setMinimumHeight(0);
+  settle();
+  requests.count = 0;
+  const int high = box->sizeHint().height();
+  label->setIdentifier(QString(300, 'W'));
+  settle();
+  EXPECT_LT(box->sizeHint().height(), high);
+  EXPECT_GT(requests.count, 0);
+  EXPECT_EQ(box->sizeHint(), label->sizeHint());
+  EXPECT_EQ(label->geometry(), box->rect());
 }
 
 }  // namespace

@@ -75,6 +75,9 @@ TEST(IdentMessages, Scan) {
       {"second without identifier", "UID: 1A2B3C\r\nUID: 44", true, {{IdKind::Uid, "1A2B3C"}}},
       {"empty first message", "MIR: UID: 5\r\n", true, {{IdKind::Uid, "5"}}},
       {"empty middle message", "UID: 1\r\nMIR: \r\nUID: 2\r\n", true, {{IdKind::Uid, "1"}, {IdKind::Uid, "2"}}},
+      {"colon without blank before", "X:Y: UID: 12\r\n", true, {{IdKind::Uid, "12"}}},
+      // A prefix cut at the end of the event is part of the message before it.
+      {"prefix cut after message", "UID: 1\r\nMIR:", true, {{IdKind::Uid, "1\r\nMI"}}},
       // Not identifier messages.
       {"empty event", "", false, {}},
       {"reply frame", "\x05\x00\x01\x00\x0D\x0A"s, false, {}},
@@ -82,6 +85,7 @@ TEST(IdentMessages, Scan) {
       {"no space", "UID:1A\r\n", false, {}},
       {"phone id with a space", "Phone ID: 1A\r\n", false, {}},
       {"prefix cut", "Random UID:", false, {}},
+      {"doubled colon", "UID:: 5\r\n", false, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

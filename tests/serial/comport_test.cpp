@@ -429,6 +429,21 @@ TEST_F(ComPortTest, BytesLeftUnreadAreReportedAgainOnlyWhenMoreArrive) {
   pty.Send("c");
   ASSERT_TRUE(WaitUntil([&] { return counts.size() == 2; }));
   EXPECT_EQ(counts[1], 3);
+
+  // Read later, the bytes come in the order they arrived, a piece at a time;
+  // an input flush drops what is left.
+  EXPECT_EQ(port.InputCount(), 3);
+  std::string got;
+  ASSERT_EQ(port.ReadStr(got, 2), 2);
+  EXPECT_EQ(got, "ab");
+  pty.Send("d");
+  ASSERT_TRUE(WaitUntil([&] { return counts.size() == 3; }));
+  EXPECT_EQ(counts[2], 2);
+  ASSERT_EQ(port.ReadStr(got, 1), 1);
+  EXPECT_EQ(got, "c");
+  port.ClearBuffer(true, false);
+  EXPECT_EQ(port.InputCount(), 0);
+  EXPECT_EQ(port.ReadStr(got, 10), 0);
 }
 
 TEST_F(ComPortTest, HangUpIsReportedByProbeAndDoesNotSpin) {

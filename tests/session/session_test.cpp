@@ -121,6 +121,14 @@ TEST(ConnectionControllerTest, AutoConnectTickWhileConnectedDoesNothingAndSilent
   EXPECT_EQ(c.status(), kNoAnswerStatus);
   reader.command("card uid 01");
   ASSERT_TRUE(waitUntil([&] { return c.status().empty(); }));
+
+  // Again, and a reply clears it as well.
+  c.Disconnect();
+  reader.command("drop");
+  c.Connect();
+  EXPECT_EQ(c.status(), kNoAnswerStatus);
+  EXPECT_EQ(session.SendToComPort("0501"), kResultOk);
+  EXPECT_EQ(c.status(), "");
 }
 
 TEST(ConnectionControllerTest, UnplugTellsTheOperatorAndRefillsTheList) {

@@ -105,21 +105,23 @@ TerminalPanel::TerminalPanel(ReaderSession& session, Prompts& prompts, FileDialo
   connect(findButton, &QPushButton::clicked, this, [this] { findNext(findEdit_->text()); });
   connect(findClose, &QToolButton::clicked, findBar_, &QWidget::hide);
 
-  // The session reports traffic before it dispatches what arrived, so a
-  // card's line is in the log before its identifier is shown.
-  connect(&session_, &ReaderSession::frameSent, this, [this](const std::string& hex) {
-    if (present_) addLine(log_.sent(hex, view()));
-  });
-  connect(&session_, &ReaderSession::bytesReceived, this, [this](const std::string& hex) {
-    if (present_) addLine(log_.received(hex, view()));
-  });
   hide();
 }
 
 TerminalPanel::~TerminalPanel() = default;
 
 void TerminalPanel::present() {
-  present_ = true;
+  if (!present_) {
+    present_ = true;
+    // Only a present terminal listens to the traffic: every receive event
+    // would otherwise call it for nothing. The session reports traffic
+    // before it dispatches what arrived, so a card's line is in the log
+    // before its identifier is shown.
+    connect(&session_, &ReaderSession::frameSent, this,
+            [this](const std::string& hex) { addLine(log_.sent(hex, view())); });
+    connect(&session_, &ReaderSession::bytesReceived, this,
+            [this](const std::string& hex) { addLine(log_.received(hex, view())); });
+  }
   show();
 }
 

@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 
 #include <algorithm>
+#include <utility>
 
 namespace terva::app {
 
@@ -13,6 +14,9 @@ IdentifierLabel::IdentifierLabel(QWidget* parent) : QLabel(parent) {
   setAlignment(Qt::AlignCenter);
   setTextInteractionFlags(Qt::TextSelectableByMouse);
   setWordWrap(false);
+  // Safe areas exist only on phones; without them, finding the contents
+  // rectangle, which every new text does twice, skips asking the window.
+  setAttribute(Qt::WA_ContentsMarginsRespectsSafeArea, false);
   QFont big = font();
   big.setPointSize(kBasePointSize);
   big.setBold(true);
@@ -22,7 +26,7 @@ IdentifierLabel::IdentifierLabel(QWidget* parent) : QLabel(parent) {
 }
 
 void IdentifierLabel::setIdentifier(const QString& text) {
-  full_ = text;
+  if (text != full_) full_ = text;
   fit();
 }
 
@@ -38,24 +42,31 @@ void IdentifierLabel::changeEvent(QEvent* event) {
   QLabel::changeEvent(event);
   if (event->type() == QEvent::FontChange && !fitting_) {
     asciiAdvance_.clear();  // another font: widths measured afresh
+    fittedWidth_ = -1;
     fit();
   }
 }
 
 void IdentifierLabel::fit() {
   if (fitting_) return;
-  fitting_ = true;
   const int width = contentsRect().width() - 2 * margin() - 2;
+  if (width == fittedWidth_ && full_ == fittedText_) return;  // the same card again
+  fitting_ = true;
+  fittedText_ = full_;
+  fittedWidth_ = width;
   if (width <= 0) {
     // Not laid out yet: the first resize fits the text.
     setText(full_);
     fitting_ = false;
     return;
   }
-  // Plain text: line breaks and tabs would show as boxes or nothing; show blanks.
+  // Plain text: line breaks and tabs would show as boxes or nothing; show
+  // blanks. Copied only when there are any.
   QString shown = full_;
-  for (QChar& c : shown) {
-    if (c.unicode() < 0x20) c = QLatin1Char(' ');
+  if (std::any_of(full_.cbegin(), full_.cend(), [](QChar c) { return c.unicode() < 0x20; })) {
+    for (QChar& c : shown) {
+      if (c.unicode() < 0x20) c = QLatin1Char(' ');
+    }
   }
   // Cards come in bursts: measure each text once at the large size and step
   // down only when it does not fit; touch the font and tooltip only on change.
@@ -66,7 +77,7 @@ void IdentifierLabel::fit() {
   // Most identifiers are short ASCII: the sum of the characters' own widths,
   // with a little room for kerning, shows they fit without shaping the text.
   int advance = 0;
-  for (const QChar c : shown) {
+  for (const QChar c : std::as_const(shown)) {
     if (c.unicode() >= 128) {
       advance = -1;
       break;
@@ -104,6 +115,38 @@ void IdentifierLabel::fit() {
   const QString tip = elided ? full_ : QString();
   if (toolTip() != tip) setToolTip(tip);
   fitting_ = false;
+}
+
+IdentifierBox::IdentifierBox(IdentifierLabel* label, QWidget* parent) : QWidget(parent), label_(label) {
+  label_->setParent(this);
+  setSizePolicy(label_->sizePolicy());
+  takeLabelHints();
+}
+
+QSize IdentifierBox::sizeHint() const { return hint_; }
+QSize IdentifierBox::minimumSizeHint() const { return minimumHint_; }
+
+void IdentifierBox::takeLabelHints() {
+  hint_ = label_->sizeHint();
+  // The label's own minimum (its height) counts as it would in a layout.
+  minimumHint_ = label_->minimumSizeHint().expandedTo(label_->minimumSize());
+}
+
+bool IdentifierBox::event(QEvent* event) {
+  // The label may have changed its geometry (it tells only while shown):
+  // pass it on only if it did.
+  if (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Show) {
+    const QSize hint = hint_, minimumHint = minimumHint_;
+    takeLabelHints();
+    if (hint_ != hint || minimumHint_ != minimumHint) updateGeometry();
+    if (event->type() == QEvent::LayoutRequest) return true;
+  }
+  return QWidget::event(event);
+}
+
+void IdentifierBox::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  label_->setGeometry(rect());
 }
 
 }  // namespace terva::app

@@ -4,6 +4,7 @@
 // to no less than a readable size; what still does not fit is elided in the
 // middle, with the whole text in the tooltip.
 #include <QLabel>
+#include <QSize>
 #include <QString>
 
 #include <vector>
@@ -37,7 +38,36 @@ class IdentifierLabel : public QLabel {
 
   QString full_;
   bool fitting_ = false;
+  // What the last fit was for: the same text at the same width fits the same.
+  QString fittedText_;
+  int fittedWidth_ = -1;
   std::vector<int> asciiAdvance_;  // widths of the ASCII characters at the large size
+};
+
+// Holds the identifier label in a page's layout. QLabel announces a change of
+// geometry with every new text; passed up through the layouts, that reaches
+// the tab widget, which repaints the whole page for it. The label's size
+// hints follow its font alone, so the box passes an announcement on only
+// when they really changed, and the label's own repaint stays its own.
+class IdentifierBox : public QWidget {
+  Q_OBJECT
+ public:
+  // Takes the label as its only child.
+  explicit IdentifierBox(IdentifierLabel* label, QWidget* parent = nullptr);
+
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
+
+ protected:
+  bool event(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void takeLabelHints();
+
+  IdentifierLabel* label_;
+  QSize hint_;
+  QSize minimumHint_;
 };
 
 }  // namespace terva::app

@@ -56,6 +56,15 @@ void setBackground(QWidget* w, const QColor& c) {
 
 QString u8(const char* text) { return QString::fromUtf8(text); }
 
+// The label's text for a rendered text. Identifiers are nearly always ASCII,
+// which converts directly; anything else goes by its characters.
+QString labelText(const std::string& rendered) {
+  for (const char c : rendered) {
+    if (static_cast<unsigned char>(c) >= 0x80) return QString::fromStdU32String(renderedCharacters(rendered));
+  }
+  return QString::fromLatin1(rendered.data(), static_cast<qsizetype>(rendered.size()));
+}
+
 }  // namespace
 
 const IdKindLook& idKindLook(IdKind kind) {
@@ -99,7 +108,7 @@ ReadingPage::ReadingPage(ReadingPageServices services, QWidget* parent)
   pv->addWidget(kinds);
 
   Label32 = new app::IdentifierLabel;
-  pv->addWidget(Label32, 1);
+  pv->addWidget(new app::IdentifierBox(Label32), 1);
 
   auto* modes = new QWidget;
   setBackground(modes, fromBgr(kPanelStripColour));
@@ -214,13 +223,23 @@ void ReadingPage::setKind(IdKind kind) {
 }
 
 void ReadingPage::showIdentifier(const IdMessage& msg) {
-  const std::string rendered = display_.show(msg.identifier);
+  const std::string& rendered = display_.show(msg.identifier);
   setKind(msg.kind);
-  const std::u32string characters = renderedCharacters(rendered);
-  const QString text = QString::fromStdU32String(characters);
+  // The same card read again: its text is converted already.
+  if (rendered != shownRendered_) {
+    shownRendered_ = rendered;
+    shownText_ = labelText(rendered);
+  }
+  const QString text = shownText_;
   Label32->setIdentifier(text);
-  const bool active = services_.mainWindowActive ? services_.mainWindowActive() : false;
-  if (delivery_.deliver(characters, delivery(), active).keyboardUnavailable) warnKeyboardUnavailableOnce();
+  // With both delivery options off there is nothing to deliver.
+  const DeliveryOptions options = delivery();
+  if (options.toClipboard || options.toKeyboard) {
+    const bool active = services_.mainWindowActive ? services_.mainWindowActive() : false;
+    if (delivery_.deliver(renderedCharacters(rendered), options, active).keyboardUnavailable) {
+      warnKeyboardUnavailableOnce();
+    }
+  }
   emit identifierShown(text);
 }
 
@@ -242,9 +261,7 @@ void ReadingPage::warnKeyboardUnavailableOnce() {
   services_.prompts->message(reason.empty() ? std::string("Имитация набора на клавиатуре недоступна.") : reason);
 }
 
-void ReadingPage::refreshIdentifierLabel() {
-  Label32->setIdentifier(QString::fromStdU32String(renderedCharacters(display_.labelText())));
-}
+void ReadingPage::refreshIdentifierLabel() { Label32->setIdentifier(labelText(display_.labelText())); }
 
 void ReadingPage::syncViewModeButtons() {
   RadioButton1->setChecked(display_.viewMode() == kViewDec);

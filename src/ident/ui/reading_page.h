@@ -96,6 +96,8 @@ class ReadingPage : public QWidget {
   bool keyboardWarned_ = false;
   bool kindShown_ = false;
   IdKind shownKind_ = IdKind::Uid;
+  std::string shownRendered_;  // the last card's rendered text and its label text
+  QString shownText_;
 
   QPushButton* Button10 = nullptr;
   QFrame* idpanel = nullptr;
