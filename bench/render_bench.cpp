@@ -3,6 +3,7 @@
 // the median of many runs; "terva-render-bench big 1" renders once, for
 // instruction counts under callgrind.
 //   terva-render-bench [big|short|both] [RUNS]
+#include "big_template.h"
 #include "ident/render.h"
 
 #include <algorithm>
@@ -14,19 +15,6 @@
 #include <vector>
 
 namespace {
-
-// The same template as terva-bench's bigTemplate().
-std::string bigTemplate() {
-  std::string t;
-  char piece[40];
-  for (unsigned i = 0; t.size() < 32 * 1024; ++i) {
-    std::snprintf(piece, sizeof piece, "dec%u(%X) b%u n%u%u;", i % 10, 0x10000u + i, 1 + i % 8, 1 + i % 8, 1 + i % 2);
-    t += piece;
-  }
-  t.resize(32 * 1024);
-  t.replace(t.size() - 8, 8, "dec(FF);");
-  return t;
-}
 
 constexpr const char* kId = "1A2B3C4D5E6F7081";
 
@@ -51,7 +39,7 @@ int main(int argc, char** argv) {
   const char* which = argc > 1 ? argv[1] : "both";
   const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 0;
   const bool both = std::strcmp(which, "both") == 0;
-  if (both || std::strcmp(which, "big") == 0) timeTemplate("32k", bigTemplate(), runs > 0 ? runs : 200);
+  if (both || std::strcmp(which, "big") == 0) timeTemplate("32k", terva::bench::bigTemplate(), runs > 0 ? runs : 200);
   if (both || std::strcmp(which, "short") == 0) timeTemplate("short", "dec3(b3)-dec5(b2b1)", runs > 0 ? runs : 200000);
   return 0;
 }

@@ -27,6 +27,7 @@
 #include "ident/ui/reading_page.h"
 #include "protocol/qt_clock.h"
 #include "ident/keyboard.h"
+#include "big_template.h"
 #include "ident/render.h"
 #include "protocol/dispatch.h"
 #include "protocol/hextext.h"
@@ -106,21 +107,6 @@ std::string identifierBurst(int& messages) {
     ++messages;
   }
   return bytes;
-}
-
-// A template of 32 Ki characters whose conversions all differ from each other,
-// with byte and nibble references between them.
-std::string bigTemplate() {
-  std::string t;
-  char piece[40];
-  for (unsigned i = 0; t.size() < 32 * 1024; ++i) {
-    std::snprintf(piece, sizeof piece, "dec%u(%X) b%u n%u%u;", i % 10, 0x10000u + i, 1 + i % 8, 1 + i % 8, 1 + i % 2);
-    t += piece;
-  }
-  t.resize(32 * 1024);
-  // The cut may leave a conversion open: end the text with a closed one.
-  t.replace(t.size() - 8, 8, "dec(FF);");
-  return t;
 }
 
 struct ChildRun {
@@ -387,7 +373,7 @@ int main(int argc, char** argv) {
   }
 
   // A 32 Ki-character template with distinct conversions, beside copying it.
-  const std::string tmpl = bigTemplate();
+  const std::string tmpl = terva::bench::bigTemplate();
   std::vector<double> templateMs, templateFloorMs;
   {
     const auto start = Clock::now();
