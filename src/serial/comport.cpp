@@ -11,6 +11,7 @@
 #include <array>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 
 namespace terva::serial {
 
@@ -142,6 +143,48 @@ void TCustomComPort::SetCustomBaudRate(int rate) {
   if (Connected() && baudRate_ == brCustom) {
     ApplyLineSettings(fd_);
   }
+}
+
+int TCustomComPort::Read(char* buffer, int count) {
+  if (!Connected()) {
+    throw EComPort(CEPortNotOpen, -1);
+  }
+  if (buffer == nullptr || count <= 0) {
+    return 0;
+  }
+  // What a notification took comes first; the device is read once that is gone.
+  int n = 0;
+  if (!rxTaken_.empty()) {
+    n = static_cast<int>(std::min<std::size_t>(rxTaken_.size(), static_cast<std::size_t>(count)));
+    std::memcpy(buffer, rxTaken_.data(), static_cast<std::size_t>(n));
+    rxTaken_.erase(0, static_cast<std::size_t>(n));
+  } else {
+    n = ReadDevice(buffer, count);
+  }
+  if (n > 0) ++rxConsumed_;
+  return n;
+}
+
+void TCustomComPort::ClearBuffer(bool input, bool output) {
+  if (!Connected()) {
+    throw EComPort(CEPortNotOpen, -1);
+  }
+  if (!input && !output) {
+    return;
+  }
+  if (input) {
+    rxTaken_.clear();
+    ++rxConsumed_;
+  }
+  FlushDevice(input, output);
+}
+
+int TCustomComPort::InputCount() {
+  if (!Connected()) {
+    throw EComPort(CEPortNotOpen, -1);
+  }
+  const auto waiting = static_cast<std::size_t>(DeviceInputCount());
+  return static_cast<int>(std::min<std::size_t>(rxTaken_.size() + waiting, INT_MAX));
 }
 
 int TCustomComPort::ReadStr(std::string& str, int count) {

@@ -265,6 +265,10 @@ class TCustomComPort : public QObject {
   // One read of the device without waiting: 0 when nothing is there;
   // raises code 3 when the read fails.
   int ReadDevice(char* buffer, int count);
+  // Bytes in the device's receive queue (raises code 10).
+  int DeviceInputCount();
+  // Discards the device's queues (raises code 5).
+  void FlushDevice(bool input, bool output);
   bool DeviceHungUp() const;
   void MarkGone(int err);
   [[noreturn]] void RaiseDeviceError(int code, int err);

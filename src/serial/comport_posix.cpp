@@ -261,26 +261,6 @@ void TCustomComPort::RaiseDeviceError(int code, int err) {
   throw EComPort(code, err);
 }
 
-int TCustomComPort::Read(char* buffer, int count) {
-  if (fd_ < 0) {
-    throw EComPort(CEPortNotOpen, -1);
-  }
-  if (buffer == nullptr || count <= 0) {
-    return 0;
-  }
-  // What a notification took comes first; the device is read once that is gone.
-  int n = 0;
-  if (!rxTaken_.empty()) {
-    n = static_cast<int>(std::min<std::size_t>(rxTaken_.size(), static_cast<std::size_t>(count)));
-    std::memcpy(buffer, rxTaken_.data(), static_cast<std::size_t>(n));
-    rxTaken_.erase(0, static_cast<std::size_t>(n));
-  } else {
-    n = ReadDevice(buffer, count);
-  }
-  if (n > 0) ++rxConsumed_;
-  return n;
-}
-
 int TCustomComPort::ReadDevice(char* buffer, int count) {
   for (;;) {
     const ssize_t n = ::read(fd_, buffer, static_cast<std::size_t>(count));
@@ -339,34 +319,21 @@ int TCustomComPort::Write(const char* buffer, int count) {
   return written;
 }
 
-void TCustomComPort::ClearBuffer(bool input, bool output) {
-  if (fd_ < 0) {
-    throw EComPort(CEPortNotOpen, -1);
-  }
-  if (!input && !output) {
-    return;
-  }
+void TCustomComPort::FlushDevice(bool input, bool output) {
   const int queue = input && output ? TCIOFLUSH : input ? TCIFLUSH : TCOFLUSH;
-  if (input) {
-    rxTaken_.clear();
-    ++rxConsumed_;
-  }
   if (::tcflush(fd_, queue) != 0) {
     const int err = errno;
     RaiseDeviceError(CE_PurgeFailed, err);
   }
 }
 
-int TCustomComPort::InputCount() {
-  if (fd_ < 0) {
-    throw EComPort(CEPortNotOpen, -1);
-  }
+int TCustomComPort::DeviceInputCount() {
   int count = 0;
   if (::ioctl(fd_, FIONREAD, &count) != 0) {
     const int err = errno;
     RaiseDeviceError(CE_ClearComFailed, err);
   }
-  return static_cast<int>(std::min<std::size_t>(rxTaken_.size() + static_cast<std::size_t>(count), INT_MAX));
+  return count;
 }
 
 TComErrors TCustomComPort::LastErrors() {
