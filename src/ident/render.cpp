@@ -591,7 +591,11 @@ std::string cstuid(std::string_view id, std::string_view tmpl) {
   return rendered ? out : std::string(kTemplateError);
 }
 
-std::string identifierText(std::string_view id) { return encodeUtf8(byteCharacters(id)); }
+std::string identifierText(std::string_view id) {
+  std::string out;
+  appendUtf8(out, std::span<const unsigned char>(reinterpret_cast<const unsigned char*>(id.data()), id.size()));
+  return out;
+}
 
 std::u32string renderedCharacters(std::string_view rendered) { return textCharacters(rendered); }
 
