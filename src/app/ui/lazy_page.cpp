@@ -16,7 +16,6 @@ QWidget* LazyPage::contents() {
   layout()->addWidget(contents_);
   // Built while this page shows: the new child is not shown by itself.
   if (isVisible()) contents_->show();
-  emit contentsBuilt(contents_);
   return contents_;
 }
 

@@ -17,9 +17,6 @@ class LazyPage : public QWidget {
   QWidget* contents();
   bool built() const { return contents_ != nullptr; }
 
- signals:
-  void contentsBuilt(QWidget* contents);
-
  protected:
   void showEvent(QShowEvent* event) override;
 

@@ -26,7 +26,7 @@ IdentifierLabel::IdentifierLabel(QWidget* parent) : QLabel(parent) {
 }
 
 void IdentifierLabel::setIdentifier(const QString& text) {
-  if (text != full_) full_ = text;
+  full_ = text;
   fit();
 }
 
