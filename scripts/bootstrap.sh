@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev
-  libx11-dev libxtst-dev libxkbfile-dev
+  libx11-dev libxtst-dev libxkbfile-dev libfontconfig-dev
   xvfb x11-xkb-utils xauth
   fonts-dejavu-core
   qt6-translations-l10n

@@ -9,6 +9,7 @@
 
 #include "app/settings_location.h"
 #include "app/shell_settings.h"
+#include "app/ui/font_preload.h"
 #include "app/ui/program.h"
 #include "app/ui/services.h"
 #include "app/ui/single_instance.h"
@@ -91,6 +92,8 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  // The font configuration loads on another core meanwhile.
+  terva::app::FontPreload fonts;
   QApplication app(argc, argv);
   terva::app::installRussianTranslations(app);
   QApplication::setApplicationDisplayName(u8(terva::app::kApplicationTitle));
@@ -127,6 +130,7 @@ int main(int argc, char** argv) {
   services.commandLinePort = parser.value(portOption).toStdString();
   services.connectAtStart = parser.isSet(connectOption);
 
+  fonts.finish();
   terva::app::Program program(std::move(services));
   prompts.setParent(&program.window());
   files.setParent(&program.window());

@@ -1,0 +1,31 @@
+#pragma once
+// Loading the system's font configuration takes a few milliseconds, and the
+// first window cannot measure a single caption before it is done. A
+// FontPreload loads it on another processor core while the application object
+// and the single-instance check get ready; finish() waits for it and is
+// called before the first widget is built. Without a second core, or where
+// the platform has nothing to preload, it does nothing and the toolkit loads
+// the configuration itself when first needed. The backend is
+// font_preload_<platform>.cpp.
+#include <memory>
+
+namespace terva::app {
+
+class FontPreload {
+ public:
+  FontPreload();   // starts the load
+  ~FontPreload();  // finishes it, if not done yet
+  FontPreload(const FontPreload&) = delete;
+  FontPreload& operator=(const FontPreload&) = delete;
+
+  // Waits until the configuration is loaded. Safe to call more than once.
+  void finish();
+  // True when a load was started on another core (for tests and diagnostics).
+  bool started() const;
+
+ private:
+  struct Worker;
+  std::unique_ptr<Worker> worker_;
+};
+
+}  // namespace terva::app
