@@ -56,7 +56,11 @@ TForm1::TForm1(ConnectionController& connection, QWidget* parent) : QMainWindow(
   Button7->setVisible(false);
   statusLabel_ = new QLabel(Panel1);
   statusLabel_->setObjectName("statusLabel");
-  statusLabel_->setStyleSheet("color: #B00000;");
+  // Dark red, as a palette colour: a style sheet would put the label under
+  // a style of its own, slower to lay out.
+  QPalette statusPalette = statusLabel_->palette();
+  statusPalette.setColor(QPalette::WindowText, QColor(0xB0, 0x00, 0x00));
+  statusLabel_->setPalette(statusPalette);
   bar->addWidget(Label1);
   bar->addWidget(ComComboBox1);
   bar->addWidget(Button8);
