@@ -130,7 +130,8 @@ int main(int argc, char** argv) {
   services.commandLinePort = parser.value(portOption).toStdString();
   services.connectAtStart = parser.isSet(connectOption);
 
-  fonts.finish();
+  // The controls are built meanwhile; laying them out needs the fonts.
+  services.beforeFirstLayout = [&fonts] { fonts.finish(); };
   terva::app::Program program(std::move(services));
   prompts.setParent(&program.window());
   files.setParent(&program.window());

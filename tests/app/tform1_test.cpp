@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <memory>
 
 #include "app/inifile.h"
@@ -43,6 +44,7 @@ class MainWindowTest : public ::testing::Test {
   QtClock clock;
   std::vector<std::string> ports;
   std::string commandLinePort;
+  std::function<void()> beforeFirstLayout;
   std::unique_ptr<app::Program> program;
   app::TForm1* form = nullptr;
 
@@ -62,6 +64,7 @@ class MainWindowTest : public ::testing::Test {
       return out;
     };
     s.commandLinePort = commandLinePort;
+    s.beforeFirstLayout = beforeFirstLayout;
     program.reset();
     program = std::make_unique<app::Program>(std::move(s));
     form = &program->window();
@@ -165,6 +168,24 @@ INSTANTIATE_TEST_SUITE_P(
         StartupCase{"ViewmodeFourIsDec", "[kelvor]\nviewmode=4\n", "RadioButton1", "1", ""},
         StartupCase{"ViewmodeEmptyIsDec", "\xEF\xBB\xBF[kelvor]\nviewmode=\n", "RadioButton1", "1", ""}),
     [](const auto& p) { return p.param.name; });
+
+// Start-up waits for the fonts at the last moment: once, after the controls
+// exist and before the first page is laid out. The identifier becomes
+// selectable when laid out.
+TEST_F(MainWindowTest, FontsAreAwaitedOnceBeforeTheFirstPageIsLaidOut) {
+  int calls = 0;
+  int pagesThen = -1;
+  beforeFirstLayout = [&] {
+    ++calls;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (auto* tabs = w->findChild<QTabWidget*>("PageControl1")) pagesThen = tabs->count();
+    }
+  };
+  open();
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(pagesThen, 0);
+  EXPECT_TRUE(find<QLabel>("Label32")->textInteractionFlags().testFlag(Qt::TextSelectableByMouse));
+}
 
 TEST_F(MainWindowTest, FlagsAreOnOnlyForExactlyOneAndDebugModeIsNeverWritten) {
   writeSettings("[other]\nkeep=me\n[kelvor]\ntobuffer=1\ntokeyboard=true\ncrlf=01\ndebugmode=1\n");

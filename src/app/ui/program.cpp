@@ -43,6 +43,7 @@ Program::Program(ProgramServices services)
   rs.templateEditor = services_.templateEditor;
   rs.mainWindowActive = [this] { return window_->isActiveWindow(); };
   reading_ = new ident::ReadingPage(std::move(rs));
+  if (services_.beforeFirstLayout) services_.beforeFirstLayout();
   window_->addPage(reading_, u8("Чтение"));
   window_->setWindowIcon(programIcon());
   tray_ = std::make_unique<TrayIconBinding>(*window_, services_.trayAvailable);

@@ -61,6 +61,9 @@ struct ProgramServices {
   std::string commandLinePort;  // --port: listed first and selected
   bool connectAtStart = false;  // --connect: as if auto-connect were ticked
   std::function<bool()> trayAvailable;  // null: ask the desktop
+  // Called once the window's controls exist and before any text is measured
+  // (main waits here for the font configuration loading on another core).
+  std::function<void()> beforeFirstLayout;
 };
 
 class Program : public QObject {

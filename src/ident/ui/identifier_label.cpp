@@ -12,7 +12,6 @@ IdentifierLabel::IdentifierLabel(QWidget* parent) : QLabel(parent) {
   setObjectName("Label32");
   setTextFormat(Qt::PlainText);
   setAlignment(Qt::AlignCenter);
-  setTextInteractionFlags(Qt::TextSelectableByMouse);
   setWordWrap(false);
   // Safe areas exist only on phones; without them, finding the contents
   // rectangle, which every new text does twice, skips asking the window.
@@ -54,12 +53,16 @@ void IdentifierLabel::fit() {
   fitting_ = true;
   fittedText_ = full_;
   fittedWidth_ = width;
-  if (width <= 0) {
+  if (width <= 0 || !testAttribute(Qt::WA_Resized)) {
     // Not laid out yet: the first resize fits the text.
     setText(full_);
     fitting_ = false;
     return;
   }
+  // Selectable from the first layout on: the text control behind selection
+  // measures text as soon as it exists, and nothing should before the window
+  // is laid out (the fonts may still be loading).
+  if (textInteractionFlags() != Qt::TextSelectableByMouse) setTextInteractionFlags(Qt::TextSelectableByMouse);
   // Plain text: line breaks and tabs would show as boxes or nothing; show
   // blanks. Copied only when there are any.
   QString shown = full_;
@@ -120,13 +123,20 @@ void IdentifierLabel::fit() {
 IdentifierBox::IdentifierBox(IdentifierLabel* label, QWidget* parent) : QWidget(parent), label_(label) {
   label_->setParent(this);
   setSizePolicy(label_->sizePolicy());
-  takeLabelHints();
 }
 
-QSize IdentifierBox::sizeHint() const { return hint_; }
-QSize IdentifierBox::minimumSizeHint() const { return minimumHint_; }
+QSize IdentifierBox::sizeHint() const {
+  if (!hintsTaken_) takeLabelHints();
+  return hint_;
+}
 
-void IdentifierBox::takeLabelHints() {
+QSize IdentifierBox::minimumSizeHint() const {
+  if (!hintsTaken_) takeLabelHints();
+  return minimumHint_;
+}
+
+void IdentifierBox::takeLabelHints() const {
+  hintsTaken_ = true;
   hint_ = label_->sizeHint();
   // The label's own minimum (its height) counts as it would in a layout.
   minimumHint_ = label_->minimumSizeHint().expandedTo(label_->minimumSize());
@@ -136,9 +146,10 @@ bool IdentifierBox::event(QEvent* event) {
   // The label may have changed its geometry (it tells only while shown):
   // pass it on only if it did.
   if (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Show) {
+    const bool taken = hintsTaken_;
     const QSize hint = hint_, minimumHint = minimumHint_;
     takeLabelHints();
-    if (hint_ != hint || minimumHint_ != minimumHint) updateGeometry();
+    if (taken && (hint_ != hint || minimumHint_ != minimumHint)) updateGeometry();
     if (event->type() == QEvent::LayoutRequest) return true;
   }
   return QWidget::event(event);

@@ -63,11 +63,14 @@ class IdentifierBox : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  void takeLabelHints();
+  // Taken when first asked for (the label measures its text), then on the
+  // label's layout requests.
+  void takeLabelHints() const;
 
   IdentifierLabel* label_;
-  QSize hint_;
-  QSize minimumHint_;
+  mutable bool hintsTaken_ = false;
+  mutable QSize hint_;
+  mutable QSize minimumHint_;
 };
 
 }  // namespace terva::app
