@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <stdexcept>
 #include <string>
@@ -229,37 +230,28 @@ int main(int argc, char** argv) {
   const int cards = 1000;
   const int kWarmUp = 50;
 
-  // Floor for a round trip: frame out, result reply back, plain blocking calls.
-  std::vector<double> floorRtt;
-  {
-    terva::sim::PtyReader reader;
-    reader.start();
-    const int fd = openBlocking(reader.slavePath());
-    const std::string frame("\x23\x05\x05\x01\x24", 5);
-    for (int i = -kWarmUp; i < exchanges; ++i) {
-      const auto t0 = Clock::now();
-      if (::write(fd, frame.data(), frame.size()) != static_cast<ssize_t>(frame.size())) return 1;
-      readExactly(fd, 8);
-      if (i >= 0) floorRtt.push_back(micros(Clock::now() - t0));
-    }
-    ::close(fd);
-  }
-
-  // Floor for an identifier: from asking the simulated reader for a card until a
-// blocking read has the whole message. The program is timed the same way.
-  std::vector<double> floorId;
-  {
-    terva::sim::PtyReader reader;
-    reader.start();
-    const int fd = openBlocking(reader.slavePath());
-    for (int i = 0; i < cards; ++i) {
-      const auto t0 = Clock::now();
-      reader.command("card uid 1A2B3C");
-      readExactly(fd, 13);
-      floorId.push_back(micros(Clock::now() - t0));
-    }
-    ::close(fd);
-  }
+  // Floors, each on a simulated reader of its own with plain blocking calls:
+  // a round trip (frame out, result reply back), and an identifier (from
+  // asking the reader for a card until a blocking read has the whole
+  // message; the program is timed the same way).
+  terva::sim::PtyReader floorRttReader, floorIdReader;
+  floorRttReader.start();
+  floorIdReader.start();
+  const int floorRttFd = openBlocking(floorRttReader.slavePath());
+  const int floorIdFd = openBlocking(floorIdReader.slavePath());
+  const std::string frame("\x23\x05\x05\x01\x24", 5);
+  const auto floorRoundTrip = [&] {
+    const auto t0 = Clock::now();
+    if (::write(floorRttFd, frame.data(), frame.size()) != static_cast<ssize_t>(frame.size())) return -1.0;
+    readExactly(floorRttFd, 8);
+    return micros(Clock::now() - t0);
+  };
+  const auto floorIdentifier = [&] {
+    const auto t0 = Clock::now();
+    floorIdReader.command("card uid 1A2B3C");
+    readExactly(floorIdFd, 13);
+    return micros(Clock::now() - t0);
+  };
 
   // The program: the main window connected to the simulated reader.
   QTemporaryDir dir;
@@ -280,40 +272,59 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "could not connect to the simulated reader\n");
     return 1;
   }
-
-  std::vector<double> rtt;
-  for (int i = -kWarmUp; i < exchanges; ++i) {
+  const auto programRoundTrip = [&] {
     const auto t0 = Clock::now();
     const auto result = program.session().SendToComPort("0501");
-    if (i >= 0) rtt.push_back(micros(Clock::now() - t0));
+    const double us = micros(Clock::now() - t0);
     if (result != 0) {
-      std::fprintf(stderr, "exchange %d failed with %d\n", i, result);
-      return 1;
+      std::fprintf(stderr, "an exchange failed with %d\n", result);
+      std::exit(1);
     }
-  }
+    return us;
+  };
+  Clock::rep shownAt = 0;
+  int shown = 0;
+  QObject::connect(&program.readingPage(), &terva::ident::ReadingPage::identifierShown, [&] {
+    shownAt = Clock::now().time_since_epoch().count();
+    ++shown;
+  });
+  const auto programIdentifier = [&] {
+    // Cards come seconds apart: the window has repainted the last one before
+    // the next is presented.
+    QCoreApplication::processEvents();
+    const int before = shown;
+    const auto t0 = Clock::now().time_since_epoch().count();
+    reader.command("card uid 1A2B3C");
+    QElapsedTimer guard;
+    guard.start();
+    while (shown == before && guard.elapsed() < 2000) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (shown == before) {
+      std::fprintf(stderr, "a card was not shown\n");
+      std::exit(1);
+    }
+    return micros(Clock::duration(shownAt - t0));
+  };
 
-  std::vector<double> idLatency;
-  {
-    Clock::rep shownAt = 0;
-    int shown = 0;
-    QObject::connect(&program.readingPage(), &terva::ident::ReadingPage::identifierShown, [&] {
-      shownAt = Clock::now().time_since_epoch().count();
-      ++shown;
-    });
-    for (int i = 0; i < cards; ++i) {
-      const int before = shown;
-      const auto t0 = Clock::now().time_since_epoch().count();
-      reader.command("card uid 1A2B3C");
-      QElapsedTimer guard;
-      guard.start();
-      while (shown == before && guard.elapsed() < 2000) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-      if (shown == before) {
-        std::fprintf(stderr, "card %d was not shown\n", i);
-        return 1;
-      }
-      idLatency.push_back(micros(Clock::duration(shownAt - t0)));
-    }
+  // Floor and program take turns in small blocks, so that a slow spell of
+  // the machine falls on both alike.
+  std::vector<double> floorRtt, rtt, floorId, idLatency;
+  for (int i = 0; i < kWarmUp; ++i) {
+    if (floorRoundTrip() < 0) return 1;
+    programRoundTrip();
   }
+  const int kBlocks = 10;
+  for (int b = 0; b < kBlocks; ++b) {
+    for (int i = 0; i < exchanges / kBlocks; ++i) {
+      const double us = floorRoundTrip();
+      if (us < 0) return 1;
+      floorRtt.push_back(us);
+    }
+    for (int i = 0; i < exchanges / kBlocks; ++i) rtt.push_back(programRoundTrip());
+    for (int i = 0; i < cards / kBlocks; ++i) floorId.push_back(floorIdentifier());
+    for (int i = 0; i < cards / kBlocks; ++i) idLatency.push_back(programIdentifier());
+  }
+  ::close(floorRttFd);
+  ::close(floorIdFd);
 
   // A burst: one receive event of 315 identifier messages, from the write on
   // the reader's side until the last of them is on the label.
