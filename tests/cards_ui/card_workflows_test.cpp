@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -427,6 +428,9 @@ TEST_F(CardWorkflowsTest, CopyAndClearMasterCards) {
 namespace {
 
 TEST_F(CardWorkflowsTest, ProtectedCardsPageNamesItsControlsAndStartsTheOperations) {
+  // Built when the operator first opens its tab.
+  EXPECT_EQ(program->window().findChild<QWidget*>("TabSheet3"), nullptr);
+  program->window().findChild<QTabWidget*>("PageControl1")->setCurrentIndex(2);
   auto* page = program->window().findChild<QWidget*>("TabSheet3");
   ASSERT_NE(page, nullptr);
   auto* heading = page->findChild<QLabel*>("Label17");
