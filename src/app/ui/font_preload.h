@@ -21,8 +21,6 @@ class FontPreload {
 
   // Waits until the configuration is loaded. Safe to call more than once.
   void finish();
-  // True when a load was started on another core (for tests and diagnostics).
-  bool started() const;
 
  private:
   struct Worker;

@@ -10,7 +10,6 @@ namespace terva::app {
 struct FontPreload::Worker {
   pthread_t thread{};
   cpu_set_t allowed{};
-  bool running = false;
 };
 
 namespace {
@@ -21,10 +20,7 @@ void* loadConfiguration(void* arg) {
   // Started on another core (see below); from now on the scheduler may move
   // the thread wherever the process may run.
   pthread_setaffinity_np(pthread_self(), sizeof *allowed, allowed);
-  // One reference more than the toolkit's: it destroys the configuration when
-  // the application object goes, which at exit only frees, piece by piece and
-  // across this thread's heap, what the end of the process frees at once.
-  if (FcInit()) FcConfigReference(nullptr);
+  FcInit();
   return nullptr;
 }
 
@@ -47,20 +43,15 @@ FontPreload::FontPreload() {
   const bool ready = pthread_attr_setaffinity_np(&attr, sizeof others, &others) == 0 &&
                      pthread_create(&worker->thread, &attr, loadConfiguration, &worker->allowed) == 0;
   pthread_attr_destroy(&attr);
-  if (!ready) return;
-  worker->running = true;
-  worker_ = std::move(worker);
+  if (ready) worker_ = std::move(worker);
 }
 
 FontPreload::~FontPreload() { finish(); }
 
 void FontPreload::finish() {
-  if (worker_ && worker_->running) {
-    pthread_join(worker_->thread, nullptr);
-    worker_->running = false;
-  }
+  if (!worker_) return;
+  pthread_join(worker_->thread, nullptr);
+  worker_.reset();
 }
-
-bool FontPreload::started() const { return worker_ != nullptr; }
 
 }  // namespace terva::app
