@@ -109,7 +109,12 @@ int main(int argc, char** argv) {
 
   // A second start brings the running copy's window forward and ends here.
   terva::app::SingleInstance instance(terva::app::SingleInstance::socketNameFor(settingsFile));
-  if (!instance.claim()) return 0;
+  if (!instance.claim()) {
+    // The toolkit's font database goes with the application object: the load
+    // must be over by then.
+    fonts.finish();
+    return 0;
+  }
 
   terva::QtClock clock;
   terva::app::QtPrompts prompts;
