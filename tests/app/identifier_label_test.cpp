@@ -119,3 +119,19 @@ TEST(IdentifierBoxTest, OnlyRealGeometryChangesReachThePage) {
 }
 
 }  // namespace
+
+namespace {
+
+// Laid out at the very width it had before any layout (a widget's default
+// size), the label still fits its text and becomes selectable.
+TEST(IdentifierLabelAlone, FirstLayoutAtTheDefaultWidthStillFits) {
+  IdentifierLabel label;
+  label.setIdentifier("1715004");
+  label.resize(label.size());
+  label.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&label));
+  EXPECT_TRUE(label.textInteractionFlags().testFlag(Qt::TextSelectableByMouse));
+  EXPECT_EQ(label.text(), "1715004");
+}
+
+}  // namespace

@@ -50,15 +50,14 @@ void IdentifierLabel::fit() {
   if (fitting_) return;
   const int width = contentsRect().width() - 2 * margin() - 2;
   if (width == fittedWidth_ && full_ == fittedText_) return;  // the same card again
+  if (width <= 0 || !testAttribute(Qt::WA_Resized)) {
+    // Not laid out yet: the first resize fits the text, whatever its width.
+    setText(full_);
+    return;
+  }
   fitting_ = true;
   fittedText_ = full_;
   fittedWidth_ = width;
-  if (width <= 0 || !testAttribute(Qt::WA_Resized)) {
-    // Not laid out yet: the first resize fits the text.
-    setText(full_);
-    fitting_ = false;
-    return;
-  }
   // Selectable from the first layout on: the text control behind selection
   // measures text as soon as it exists, and nothing should before the window
   // is laid out (the fonts may still be loading).
