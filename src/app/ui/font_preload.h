@@ -4,10 +4,10 @@
 // FontPreload loads it on another processor core while the application object,
 // the single-instance check and the window's controls get ready; finish()
 // waits for it and is called before the first text is measured (a measurement
-// before that would load the configuration a second time, in parallel). Without a second core, or where
-// the platform has nothing to preload, it does nothing and the toolkit loads
-// the configuration itself when first needed. The backend is
-// font_preload_<platform>.cpp.
+// before that would load the configuration a second time, in parallel).
+// Without a second core, or where the platform has nothing to preload, it does
+// nothing and the toolkit loads the configuration itself when first needed.
+// The backend is font_preload_<platform>.cpp.
 #include <memory>
 
 namespace terva::app {

@@ -95,10 +95,10 @@ Program::Program(ProgramServices services)
       [this] { return configHost_->built() ? configPage().selectedCardFormatRow() : -1; });
 
   protectedCards_ = std::make_unique<cards::ProtectedCardWorkflows>(*cardDialogs_);
-  // Built when first shown too: its wrapped bold heading alone cost a fifth of
-  // the first show.
-  protectedHost_ = new LazyPage([this] { return new cards::ProtectedCardsPage(*protectedCards_); });
-  window_->addPage(protectedHost_, u8("Защищенные карты"));
+  // Built when first shown too: measuring its wrapped bold heading was most of
+  // the window's first show.
+  window_->addPage(new LazyPage([this] { return new cards::ProtectedCardsPage(*protectedCards_); }),
+                   u8("Защищенные карты"));
 
   Timer3->onTimeout = [this] {
     Timer3->stop();
@@ -116,10 +116,6 @@ Program::~Program() {
 }
 
 config::ConfigPage& Program::configPage() { return static_cast<config::ConfigPage&>(*configHost_->contents()); }
-
-cards::ProtectedCardsPage& Program::protectedCardsPage() {
-  return static_cast<cards::ProtectedCardsPage&>(*protectedHost_->contents());
-}
 
 TerminalPanel& Program::terminal() {
   // Built when first needed: only the diagnostic mode shows it.

@@ -28,7 +28,6 @@ namespace terva::cards {
 class CardDialogs;
 class MasterCardWorkflows;
 class ProtectedCardWorkflows;
-class ProtectedCardsPage;
 }  // namespace terva::cards
 
 namespace terva::config {
@@ -82,8 +81,6 @@ class Program : public QObject {
   config::ConfigEditor& configEditor() { return configEditor_; }
   // The page "Конфигурация", built now when it has not been shown yet.
   config::ConfigPage& configPage();
-  // The page "Защищенные карты", built now when it has not been shown yet.
-  cards::ProtectedCardsPage& protectedCardsPage();
   config::ConfigWorkflows& configWorkflows() { return *configFlows_; }
   // The real template editor, when no other was given (built on first use).
   ident::TemplateEditorDialog* templateEditorDialog() { return editor_.get(); }
@@ -123,7 +120,6 @@ class Program : public QObject {
   std::unique_ptr<ident::TemplateEditorDialog> editor_;
   ident::ReadingPage* reading_ = nullptr;  // owned by the window
   LazyPage* configHost_ = nullptr;         // owned by the window; holds the page "Конфигурация"
-  LazyPage* protectedHost_ = nullptr;      // owned by the window; holds the page "Защищенные карты"
   TerminalPanel* terminal_ = nullptr;      // owned by the reading page
   std::unique_ptr<TrayIconBinding> tray_;
   std::unique_ptr<Timer> Timer3;           // minimise at start
